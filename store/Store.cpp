@@ -1,0 +1,448 @@
+#include "Store.h"
+
+#include "ClassCode.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QUrl>
+
+#include <atomic>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// How long a statement waits for another process's lock before it gives up with SQLite's "database is locked".
+constexpr int BusyTimeoutMs = 3000;
+
+const char* const SchemaStatements[] = {
+    "CREATE TABLE KeyClass ("
+    " id INTEGER PRIMARY KEY,"
+    " code TEXT NOT NULL DEFAULT '',"
+    " title TEXT NOT NULL DEFAULT '',"
+    " qKey TEXT NOT NULL DEFAULT '',"
+    " maxnext INTEGER NOT NULL DEFAULT 0,"
+    " path TEXT NOT NULL DEFAULT '')",
+    "CREATE UNIQUE INDEX KeyClass_code ON KeyClass(code)",
+    // Serves the children of a code: one level, one prefix range.
+    "CREATE INDEX KeyClass_level ON KeyClass(length(code), code)",
+    // Keywords compare without case for ASCII letters only; every other character, spaces included, counts.
+    "CREATE TABLE Korvels ("
+    " id INTEGER PRIMARY KEY,"
+    " keywords TEXT NOT NULL DEFAULT '' COLLATE NOCASE,"
+    " isSet INTEGER NOT NULL DEFAULT 0,"
+    " statue INTEGER NOT NULL DEFAULT 0,"
+    " statue1 INTEGER NOT NULL DEFAULT 0,"
+    " classcode TEXT NOT NULL DEFAULT '',"
+    " classname TEXT NOT NULL DEFAULT '')",
+    // Only unsorted rows, so the next keyword to file is one index step away however many are filed.
+    "CREATE INDEX Korvels_unsorted ON Korvels(id) WHERE isSet = 0",
+    // The grid's order: a subtree is one range of class codes, newest first within a class.
+    "CREATE INDEX Korvels_class ON Korvels(classcode, id DESC)",
+    "CREATE INDEX Korvels_keywords ON Korvels(keywords)",
+    "INSERT INTO KeyClass(code, title, qKey, maxnext, path) VALUES ('', '', '', 0, '')",
+};
+
+const QStringList KeyClassColumns = {u"id"_s, u"code"_s, u"title"_s, u"qKey"_s, u"maxnext"_s, u"path"_s};
+const QStringList KorvelsColumns
+    = {u"id"_s, u"keywords"_s, u"isSet"_s, u"statue"_s, u"statue1"_s, u"classcode"_s, u"classname"_s};
+
+QString describe(const QSqlError& error)
+{
+    const QString text = error.databaseText();
+    return text.isEmpty() ? error.text() : text;
+}
+
+// The smallest text above every text that begins with prefix: a prefix test as an index range.
+// SQLite compares text as UTF-8 bytes, which orders like code points, so raising the last code point works.
+QString prefixEnd(const QString& prefix)
+{
+    QList<uint> points = prefix.toUcs4();
+    while (!points.isEmpty()) {
+        uint& last = points.last();
+        if (last < 0x10FFFF) {
+            ++last;
+            if (last == 0xD800)
+                last = 0xE000;
+            return QString::fromUcs4(reinterpret_cast<const char32_t*>(points.constData()), points.size());
+        }
+        points.removeLast();
+    }
+    return {};
+}
+
+// Qt binds a null QString as SQL NULL; the store's text columns hold the empty text instead.
+QString text(const QString& value)
+{
+    return value.isNull() ? QString(u""_s) : value;
+}
+
+QString uniqueConnectionName()
+{
+    static std::atomic<int> counter {0};
+    return u"korvel-store-"_s + QString::number(++counter);
+}
+
+KeywordRow keywordFrom(const QSqlQuery& q)
+{
+    return {q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString()};
+}
+
+} // namespace
+
+Store::Store()
+    : m_connectionName(uniqueConnectionName())
+{ }
+
+Store::~Store()
+{
+    qDeleteAll(m_statements);
+    m_statements.clear();
+    if (QSqlDatabase::contains(m_connectionName)) {
+        QSqlDatabase::database(m_connectionName, false).close();
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+}
+
+Status Store::create(const QString& path)
+{
+    if (QFileInfo(path).exists() || QFileInfo(path).isSymLink())
+        return Status::failure(u"文件已存在，不会覆盖：%1"_s.arg(path));
+    // Claim the name first, so that two creators cannot both believe the file is theirs.
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return Status::failure(file.errorString());
+    file.close();
+
+    const QString name = uniqueConnectionName();
+    Status status;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+        db.setDatabaseName(path);
+        if (!db.open()) {
+            status = Status::failure(describe(db.lastError()));
+        } else {
+            QSqlQuery q(db);
+            const bool began = db.transaction();
+            for (const char* sql : SchemaStatements) {
+                if (!began || !q.exec(QString::fromUtf8(sql))) {
+                    status = Status::failure(describe(began ? q.lastError() : db.lastError()));
+                    break;
+                }
+            }
+            if (status && !q.exec(u"PRAGMA user_version = %1"_s.arg(SchemaVersion)))
+                status = Status::failure(describe(q.lastError()));
+            if (status && !db.commit())
+                status = Status::failure(describe(db.lastError()));
+            // Write-ahead logging: readers never wait for the writer, and a commit costs one append.
+            if (status && !q.exec(u"PRAGMA journal_mode = WAL"_s))
+                status = Status::failure(describe(q.lastError()));
+            q.finish();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (!status)
+        QFile::remove(path);
+    return status;
+}
+
+Status Store::open(const QString& path)
+{
+    m_path = path;
+    QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_connectionName);
+    // A URI with mode=rw opens the file read-write and never creates a missing one.
+    db.setDatabaseName(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded)
+                       + u"?mode=rw"_s);
+    db.setConnectOptions(u"QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1"_s.arg(BusyTimeoutMs));
+    if (!db.open())
+        return Status::failure(describe(db.lastError()));
+    if (Status checked = checkSchema(); !checked) {
+        db.close();
+        return checked;
+    }
+    QSqlQuery q(db);
+    q.exec(u"PRAGMA synchronous = NORMAL"_s);
+    q.exec(u"PRAGMA cache_size = -32768"_s);
+    return {};
+}
+
+bool Store::isOpen() const
+{
+    return QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen();
+}
+
+Status Store::checkSchema()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    QSqlQuery q(db);
+    // The first read is where SQLite finds a file that is not a database, or one that another process locks.
+    if (!q.exec(u"PRAGMA user_version"_s) || !q.next())
+        return Status::failure(describe(q.lastError()));
+    const qint64 version = q.value(0).toLongLong();
+    q.finish();
+    if (version > SchemaVersion)
+        return Status::failure(
+            u"数据库的结构版本为 %1，本程序只能打开版本 %2 及以前的数据库。"_s.arg(version).arg(SchemaVersion));
+
+    const auto checkTable = [&](const QString& table, const QStringList& columns) -> Status {
+        if (!q.exec(u"SELECT name FROM pragma_table_info('%1')"_s.arg(table)))
+            return Status::failure(describe(q.lastError()));
+        QStringList present;
+        while (q.next())
+            present << q.value(0).toString().toLower();
+        q.finish();
+        if (present.isEmpty())
+            return Status::failure(u"数据库中没有表 %1。"_s.arg(table));
+        for (const QString& column : columns) {
+            if (!present.contains(column.toLower()))
+                return Status::failure(u"表 %1 缺少列 %2。"_s.arg(table, column));
+        }
+        return {};
+    };
+    if (Status s = checkTable(u"KeyClass"_s, KeyClassColumns); !s)
+        return s;
+    if (Status s = checkTable(u"Korvels"_s, KorvelsColumns); !s)
+        return s;
+
+    if (!q.exec(u"SELECT count(*) FROM KeyClass WHERE code = ''"_s) || !q.next())
+        return Status::failure(describe(q.lastError()));
+    const bool hasRoot = q.value(0).toLongLong() > 0;
+    q.finish();
+    if (!hasRoot)
+        return Status::failure(u"表 KeyClass 中没有根行（code 为空文本的行），无法增加顶层分类。"_s);
+    return {};
+}
+
+Result<QSqlQuery*> Store::statement(const QString& sql)
+{
+    if (QSqlQuery* cached = m_statements.value(sql))
+        return cached;
+    auto* q = new QSqlQuery(QSqlDatabase::database(m_connectionName, false));
+    if (!q->prepare(sql)) {
+        const QString error = describe(q->lastError());
+        delete q;
+        return Result<QSqlQuery*>::failure(error);
+    }
+    m_statements.insert(sql, q);
+    return q;
+}
+
+Status Store::inTransaction(const std::function<Status()>& work)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    if (!db.transaction())
+        return Status::failure(describe(db.lastError()));
+    Status status = work();
+    if (status && !db.commit())
+        status = Status::failure(describe(db.lastError()));
+    if (!status)
+        db.rollback();
+    return status;
+}
+
+Result<QList<ClassRow>> Store::classesUnder(const QString& parentCode)
+{
+    using R = Result<QList<ClassRow>>;
+    const auto stmt = parentCode.isEmpty()
+        ? statement(u"SELECT id, code, title, qKey, maxnext, path FROM KeyClass"
+                    u" WHERE length(code) = :len ORDER BY id"_s)
+        : statement(u"SELECT id, code, title, qKey, maxnext, path FROM KeyClass"
+                    u" WHERE length(code) = :len AND code >= :lo AND code < :hi ORDER BY id"_s);
+    if (!stmt)
+        return R::failure(stmt.error());
+    QSqlQuery& q = **stmt;
+    q.bindValue(u":len"_s, parentCode.size() + ClassCode::SegmentLength);
+    if (!parentCode.isEmpty()) {
+        q.bindValue(u":lo"_s, text(parentCode));
+        q.bindValue(u":hi"_s, prefixEnd(parentCode));
+    }
+    if (!q.exec())
+        return R::failure(describe(q.lastError()));
+    QList<ClassRow> rows;
+    while (q.next()) {
+        rows.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
+                     q.value(4).toLongLong(), q.value(5).toString()});
+    }
+    const QSqlError error = q.lastError();
+    q.finish();
+    if (error.isValid())
+        return R::failure(describe(error));
+    return rows;
+}
+
+Result<std::optional<ClassRow>> Store::classByCode(const QString& code)
+{
+    using R = Result<std::optional<ClassRow>>;
+    const auto stmt = statement(u"SELECT id, code, title, qKey, maxnext, path FROM KeyClass WHERE code = :code"_s);
+    if (!stmt)
+        return R::failure(stmt.error());
+    QSqlQuery& q = **stmt;
+    q.bindValue(u":code"_s, text(code));
+    if (!q.exec())
+        return R::failure(describe(q.lastError()));
+    std::optional<ClassRow> row;
+    if (q.next()) {
+        row = ClassRow {q.value(0).toLongLong(), q.value(1).toString(),   q.value(2).toString(),
+                        q.value(3).toString(),   q.value(4).toLongLong(), q.value(5).toString()};
+    }
+    q.finish();
+    return row;
+}
+
+Result<QString> Store::addClass(const QString& parentCode, const QString& title, const QString& qKey)
+{
+    QString newCode;
+    const Status status = inTransaction([&]() -> Status {
+        const auto parent = classByCode(parentCode);
+        if (!parent)
+            return Status::failure(parent.error());
+        if (!parent->has_value())
+            return Status::failure(u"上级分类（编码“%1”）已不在数据库中。"_s.arg(parentCode));
+        const ClassRow& p = **parent;
+        if (p.maxnext >= ClassCode::MaxChildNumber)
+            return Status::failure(
+                u"该分类下已经用完 %1 个编号，不能再增加下级分类。"_s.arg(ClassCode::MaxChildNumber));
+        const qint64 n = p.maxnext + 1;
+        newCode = ClassCode::childCode(parentCode, n);
+
+        const auto insert = statement(u"INSERT INTO KeyClass(code, title, qKey, maxnext, path)"
+                                      u" VALUES (:code, :title, :qKey, 0, :path)"_s);
+        if (!insert)
+            return Status::failure(insert.error());
+        QSqlQuery& i = **insert;
+        i.bindValue(u":code"_s, text(newCode));
+        i.bindValue(u":title"_s, text(title));
+        i.bindValue(u":qKey"_s, text(qKey));
+        i.bindValue(u":path"_s, QString(p.path + u" > "_s + title));
+        if (!i.exec())
+            return Status::failure(describe(i.lastError()));
+
+        const auto advance = statement(u"UPDATE KeyClass SET maxnext = :n WHERE code = :code"_s);
+        if (!advance)
+            return Status::failure(advance.error());
+        QSqlQuery& u = **advance;
+        u.bindValue(u":n"_s, n);
+        u.bindValue(u":code"_s, text(parentCode));
+        if (!u.exec())
+            return Status::failure(describe(u.lastError()));
+        return {};
+    });
+    if (!status)
+        return Result<QString>::failure(status.error());
+    return newCode;
+}
+
+Result<std::optional<KeywordRow>> Store::nextUnsorted()
+{
+    using R = Result<std::optional<KeywordRow>>;
+    // The literal isSet = 0 lets SQLite use the partial index of unsorted rows.
+    const auto stmt = statement(u"SELECT id, keywords, classcode, classname FROM Korvels"
+                                u" WHERE isSet = 0 ORDER BY id LIMIT 1"_s);
+    if (!stmt)
+        return R::failure(stmt.error());
+    QSqlQuery& q = **stmt;
+    if (!q.exec())
+        return R::failure(describe(q.lastError()));
+    std::optional<KeywordRow> row;
+    if (q.next())
+        row = keywordFrom(q);
+    const QSqlError error = q.lastError();
+    q.finish();
+    if (error.isValid())
+        return R::failure(describe(error));
+    return row;
+}
+
+Result<bool> Store::fileKeyword(qint64 id, const QString& classCode, const QString& className)
+{
+    const auto stmt = statement(u"UPDATE Korvels SET classcode = :code, classname = :name, isSet = 1 WHERE id = :id"_s);
+    if (!stmt)
+        return Result<bool>::failure(stmt.error());
+    QSqlQuery& q = **stmt;
+    q.bindValue(u":code"_s, text(classCode));
+    q.bindValue(u":name"_s, text(className));
+    q.bindValue(u":id"_s, id);
+    if (!q.exec())
+        return Result<bool>::failure(describe(q.lastError()));
+    return q.numRowsAffected() > 0;
+}
+
+Result<bool> Store::unfileKeyword(qint64 id)
+{
+    const auto stmt = statement(u"UPDATE Korvels SET isSet = 0, classcode = '', classname = '' WHERE id = :id"_s);
+    if (!stmt)
+        return Result<bool>::failure(stmt.error());
+    QSqlQuery& q = **stmt;
+    q.bindValue(u":id"_s, id);
+    if (!q.exec())
+        return Result<bool>::failure(describe(q.lastError()));
+    return q.numRowsAffected() > 0;
+}
+
+Result<std::optional<KeywordRow>> Store::keywordById(qint64 id)
+{
+    using R = Result<std::optional<KeywordRow>>;
+    const auto stmt = statement(u"SELECT id, keywords, classcode, classname FROM Korvels WHERE id = :id"_s);
+    if (!stmt)
+        return R::failure(stmt.error());
+    QSqlQuery& q = **stmt;
+    q.bindValue(u":id"_s, id);
+    if (!q.exec())
+        return R::failure(describe(q.lastError()));
+    std::optional<KeywordRow> row;
+    if (q.next())
+        row = keywordFrom(q);
+    q.finish();
+    return row;
+}
+
+Result<QList<KeywordRow>> Store::subtreeKeywords(const QString& code)
+{
+    using R = Result<QList<KeywordRow>>;
+    const auto stmt = code.isEmpty()
+        ? statement(u"SELECT id, keywords, classcode, classname FROM Korvels ORDER BY classcode, id DESC"_s)
+        : statement(u"SELECT id, keywords, classcode, classname FROM Korvels"
+                    u" WHERE classcode >= :lo AND classcode < :hi ORDER BY classcode, id DESC"_s);
+    if (!stmt)
+        return R::failure(stmt.error());
+    QSqlQuery& q = **stmt;
+    q.setForwardOnly(true);
+    if (!code.isEmpty()) {
+        q.bindValue(u":lo"_s, text(code));
+        q.bindValue(u":hi"_s, prefixEnd(code));
+    }
+    if (!q.exec())
+        return R::failure(describe(q.lastError()));
+    QList<KeywordRow> rows;
+    while (q.next())
+        rows.append(keywordFrom(q));
+    const QSqlError error = q.lastError();
+    q.finish();
+    if (error.isValid())
+        return R::failure(describe(error));
+    return rows;
+}
+
+Result<qint64> Store::insertKeywords(const QStringList& keywords)
+{
+    qint64 stored = 0;
+    const Status status = inTransaction([&]() -> Status {
+        const auto stmt = statement(u"INSERT INTO Korvels(keywords, isSet, statue, statue1) VALUES (:k, 0, 0, 0)"_s);
+        if (!stmt)
+            return Status::failure(stmt.error());
+        QSqlQuery& q = **stmt;
+        for (const QString& keyword : keywords) {
+            q.bindValue(u":k"_s, text(keyword));
+            if (!q.exec())
+                return Status::failure(describe(q.lastError()));
+            ++stored;
+        }
+        return {};
+    });
+    if (!status)
+        return Result<qint64>::failure(status.error());
+    return stored;
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "Result.h"
+
+#include <QHash>
+#include <QList>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+// One row of KeyClass.
+struct ClassRow
+{
+    qint64 id = 0;
+    QString code;
+    QString title;
+    QString qKey;
+    qint64 maxnext = 0;
+    QString path;
+};
+
+// One row of Korvels as the filing loop and the grid see it.
+struct KeywordRow
+{
+    qint64 id = 0;
+    QString keywords;
+    QString classcode;
+    QString classname;
+};
+
+// The one connection to a keyword store (an SQLite file) and every statement the program sends to it.
+// Each value travels as a bound parameter. Failures come back as values carrying SQLite's own message.
+class Store
+{
+public:
+    static constexpr int SchemaVersion = 1;
+
+    Store();
+    ~Store();
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
+
+    // Makes a new store at path with both tables, their indexes and the root row. Refuses an existing path.
+    static Status create(const QString& path);
+
+    // Opens an existing store read-write (never creates one) and checks that it holds what the program needs.
+    Status open(const QString& path);
+    bool isOpen() const;
+    QString path() const { return m_path; }
+
+    // Classes.
+    Result<QList<ClassRow>> classesUnder(const QString& parentCode);
+    Result<std::optional<ClassRow>> classByCode(const QString& code);
+    // Adds a class under parentCode and advances the parent's counter, both or neither; gives the new code.
+    Result<QString> addClass(const QString& parentCode, const QString& title, const QString& qKey);
+
+    // Keywords.
+    Result<std::optional<KeywordRow>> nextUnsorted();
+    // Files the keyword; false when its row is no longer in the store.
+    Result<bool> fileKeyword(qint64 id, const QString& classCode, const QString& className);
+    // Returns the keyword to the unsorted pool; false when its row is no longer in the store.
+    Result<bool> unfileKeyword(qint64 id);
+    Result<std::optional<KeywordRow>> keywordById(qint64 id);
+    // Every keyword filed in the subtree of code, grouped by class code, newest first within a class.
+    Result<QList<KeywordRow>> subtreeKeywords(const QString& code);
+    // Stores each keyword as given, unsorted, in one transaction; gives how many were stored.
+    Result<qint64> insertKeywords(const QStringList& keywords);
+
+private:
+    // A statement prepared once per connection and reused; values are bound before each run.
+    Result<QSqlQuery*> statement(const QString& sql);
+    Status checkSchema();
+    Status inTransaction(const std::function<Status()>& work);
+
+    QString m_connectionName;
+    QString m_path;
+    QHash<QString, QSqlQuery*> m_statements;
+};

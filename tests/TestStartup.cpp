@@ -1,0 +1,177 @@
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+// Runs the real program: its command line, where it looks for the store, and what it says when it cannot start.
+class TestStartup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initIsNewAndComplete();
+    void failuresShowOneMessageAndNoWindow_data();
+    void failuresShowOneMessageAndNoWindow();
+    void storeIsFoundBesideTheProgram();
+    void helpAndVersion();
+
+private:
+    struct Run
+    {
+        int exitCode = -1;
+        bool finished = false;
+        QByteArray errorOutput;
+        QStringList messages;
+    };
+    // Starts the program and waits until it exits, or until it has shown `messagesToWaitFor` messages.
+    Run run(const QString& program, const QStringList& arguments, const QString& workingDir = {},
+            int messagesToWaitFor = -1);
+    QTemporaryDir m_dir;
+};
+
+TestStartup::Run TestStartup::run(const QString& program, const QStringList& arguments, const QString& workingDir,
+                                  int messagesToWaitFor)
+{
+    const QString log = m_dir.filePath(u"messages-%1.log"_s.arg(QDateTime::currentMSecsSinceEpoch()));
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"KORVEL_MESSAGE_LOG"_s, log);
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    process.setProcessEnvironment(env);
+    if (!workingDir.isEmpty())
+        process.setWorkingDirectory(workingDir);
+    process.start(program, arguments);
+    Run result;
+    if (!process.waitForStarted())
+        return result;
+    const auto readLog = [&] {
+        QFile file(log);
+        if (!file.open(QIODevice::ReadOnly))
+            return QStringList();
+        return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    };
+    if (messagesToWaitFor >= 0) {
+        QElapsedTimer timer;
+        timer.start();
+        while (readLog().size() < messagesToWaitFor && process.state() == QProcess::Running && timer.elapsed() < 20000)
+            QTest::qWait(50);
+        result.finished = process.state() != QProcess::Running;
+        process.kill();
+        process.waitForFinished();
+    } else {
+        result.finished = process.waitForFinished(20000);
+        result.exitCode = process.exitCode();
+    }
+    result.errorOutput = process.readAllStandardError();
+    result.messages = readLog();
+    return result;
+}
+
+void TestStartup::initIsNewAndComplete()
+{
+    const QString path = m_dir.filePath(u"new.db"_s);
+    Run made = run(QString::fromUtf8(KORVEL_BINARY), {u"--init"_s, path});
+    QVERIFY(made.finished);
+    QCOMPARE(made.exitCode, 0);
+    {
+        RawDb raw(path);
+        QCOMPARE(raw.value(u"SELECT count(*) FROM KeyClass WHERE code = ''"_s), u"1"_s);
+        QCOMPARE(raw.value(u"SELECT count(*) FROM Korvels"_s), u"0"_s);
+        QCOMPARE(raw.value(u"SELECT count(*) FROM sqlite_master WHERE type = 'index'"_s), u"5"_s);
+    }
+
+    // Once more on the same path: refused on standard error, the store untouched.
+    const QByteArray before = [&] {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    Run again = run(QString::fromUtf8(KORVEL_BINARY), {u"--init"_s, path});
+    QVERIFY(again.finished);
+    QVERIFY(again.exitCode != 0);
+    QVERIFY(again.errorOutput.contains(path.toUtf8()));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), before);
+
+    const QString sample = m_dir.filePath(u"sample.db"_s);
+    QCOMPARE(run(QString::fromUtf8(KORVEL_BINARY), {u"--init"_s, sample, u"--sample"_s}).exitCode, 0);
+    RawDb raw(sample);
+    QVERIFY(raw.value(u"SELECT count(*) FROM Korvels WHERE isSet = 0"_s).toInt() >= 200);
+    QVERIFY(raw.value(u"SELECT count(*) FROM KeyClass WHERE length(code) = 3"_s).toInt() >= 3);
+}
+
+void TestStartup::failuresShowOneMessageAndNoWindow_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("missing file") << u"missing"_s << u"unable to open database file"_s;
+    QTest::newRow("a text file named Data.db") << u"text"_s << u"file is not a database"_s;
+    QTest::newRow("no root row") << u"noroot"_s << u"根行"_s;
+}
+
+void TestStartup::failuresShowOneMessageAndNoWindow()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"Data.db"_s);
+    if (kind == u"text"_s) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("id,keywords\n1,hello\n");
+    } else if (kind == u"noroot"_s) {
+        QVERIFY(Store::create(path).ok());
+        RawDb(path).exec(u"DELETE FROM KeyClass"_s);
+    }
+
+    // Had the program opened its window, it would still be running when this wait ends.
+    Run r = run(QString::fromUtf8(KORVEL_BINARY), {u"--db"_s, path});
+    QVERIFY(r.finished);
+    QVERIFY(r.exitCode != 0);
+    QCOMPARE(r.messages.size(), 1);
+    const QStringList parts = r.messages.first().split(u'\t');
+    QCOMPARE(parts.value(0), u"关键词分类"_s);
+    QVERIFY2(parts.value(1).contains(expected), qPrintable(parts.value(1)));
+    QVERIFY(parts.value(1).contains(path));
+    QCOMPARE(QFile::exists(path), kind != u"missing"_s);
+}
+
+void TestStartup::storeIsFoundBesideTheProgram()
+{
+    // A copy of the program in a folder of its own, with a store beside it and none in the working directory.
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(u"bin"_s));
+    QVERIFY(QDir(dir.path()).mkpath(u"elsewhere"_s));
+    const QString program = dir.filePath(u"bin/korvel"_s);
+    QVERIFY(QFile::copy(QString::fromUtf8(KORVEL_BINARY), program));
+
+    // No store beside it: it says so and names the place it looked.
+    Run missing = run(program, {}, dir.filePath(u"elsewhere"_s));
+    QVERIFY(missing.finished);
+    QCOMPARE(missing.messages.size(), 1);
+    QVERIFY(missing.messages.first().contains(dir.filePath(u"bin/Data.db"_s)));
+
+    // A store beside it with no keywords: the window loads and reports that every keyword is set.
+    QVERIFY(Store::create(dir.filePath(u"bin/Data.db"_s)).ok());
+    QVERIFY(Store::create(dir.filePath(u"elsewhere/Data.db"_s)).ok());
+    RawDb(dir.filePath(u"elsewhere/Data.db"_s)).exec(u"DELETE FROM KeyClass"_s);
+    Run found = run(program, {}, dir.filePath(u"elsewhere"_s), 1);
+    QVERIFY(!found.finished);
+    QCOMPARE(found.messages, QStringList(u"关键词分类\t所有关键词已设置完毕！"_s));
+}
+
+void TestStartup::helpAndVersion()
+{
+    Run help = run(QString::fromUtf8(KORVEL_BINARY), {u"--help"_s});
+    QCOMPARE(help.exitCode, 0);
+    Run version = run(QString::fromUtf8(KORVEL_BINARY), {u"--version"_s});
+    QCOMPARE(version.exitCode, 0);
+    Run bad = run(QString::fromUtf8(KORVEL_BINARY), {u"--no-such-option"_s});
+    QVERIFY(bad.finished);
+    QVERIFY(bad.exitCode != 0);
+    QVERIFY(bad.messages.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "TestStartup.moc"

@@ -1,0 +1,48 @@
+#include "Product.h"
+
+#include <QFontDatabase>
+#include <QPainter>
+#include <QPixmap>
+
+using namespace Qt::StringLiterals;
+
+QString productTitle()
+{
+    return u"关键词分类"_s;
+}
+
+QIcon productIcon()
+{
+    // Drawn rather than shipped: a 32 x 32 picture in a handful of flat colours, a tree of three filed rows.
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 128));
+    p.drawRect(1, 1, 30, 30);
+    p.setBrush(Qt::white);
+    p.drawRect(5, 6, 22, 4);
+    p.setBrush(Qt::yellow);
+    p.drawRect(9, 14, 18, 4);
+    p.setBrush(Qt::green);
+    p.drawRect(9, 22, 18, 4);
+    p.setBrush(Qt::white);
+    p.drawRect(5, 10, 2, 14);
+    return QIcon(pixmap);
+}
+
+QFont chineseFont(const QString& family, qreal pointSize, int weight)
+{
+    QFont font;
+    QStringList families {family};
+    const QStringList available = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
+    for (const QString& fallback :
+         {u"FangSong"_s, u"Noto Serif CJK SC"_s, u"Noto Sans CJK SC"_s, u"WenQuanYi Zen Hei"_s, u"AR PL UMing CN"_s}) {
+        if (available.contains(fallback))
+            families << fallback;
+    }
+    font.setFamilies(families);
+    font.setPointSizeF(pointSize);
+    font.setWeight(QFont::Weight(weight));
+    return font;
+}

@@ -1,0 +1,498 @@
+#include "frmKorvel.h"
+
+#include "KeywordGridModel.h"
+#include "store/ClassCode.h"
+#include "store/Store.h"
+#include "ui/CommandLabel.h"
+#include "ui/MessageBox.h"
+#include "ui/Product.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTableView>
+#include <QTreeWidget>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Position and size of every control in twips; the class buttons are placed inside fmeClass.
+struct Placement
+{
+    const char16_t* name;
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+constexpr int ClientWidth = 10680;
+constexpr int ClientHeight = 7485;
+
+constexpr Placement Layout[] = {
+    {u"Label1", 405, 345, 1815, 315},         {u"txtKey", 405, 675, 3240, 390},
+    {u"Label3", 405, 1275, 1545, 315},        {u"Grid1", 4590, 675, 5715, 6465},
+    {u"lblExpert", 9360, 345, 945, 210},      {u"ListView2", 405, 1605, 3810, 4200},
+    {u"cmdDelKey", 3660, 660, 555, 420},      {u"lblAddWords", 2115, 345, 1005, 210},
+    {u"fmeClass", 360, 5835, 3885, 525},      {u"cmdUp", 60, 15, 720, 330},
+    {u"cmdDown", 765, 15, 720, 330},          {u"cmdAdd", 1695, 15, 720, 330},
+    {u"cmdEdit", 2400, 15, 720, 330},         {u"cmdDel", 3105, 15, 720, 330},
+    {u"Label4", 390, 6405, 3855, 660},        {u"Label5", 4575, 345, 2100, 285},
+    {u"lblClearWords", 3180, 345, 1275, 210}, {u"Label2", 390, 7035, 3825, 285},
+};
+
+// Class-list columns: title, quick key, and the child counter, which is kept but never seen.
+constexpr int ListColumnWidths[] = {3000, 800, 0};
+constexpr int GridColumnWidths[] = {50, 80, 210};
+
+constexpr int KeyRole = Qt::UserRole;
+constexpr int TagRole = Qt::UserRole + 1;
+
+// The classic active-border grey behind the current keyword.
+const QColor ActiveBorder(212, 208, 200);
+const QColor CommandBlue(0, 0, 192);
+
+template <typename T> T* named(T* widget, const QString& name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+} // namespace
+
+frmKorvel::frmKorvel(Store& conn, QWidget* parent)
+    : QWidget(parent,
+              Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowCloseButtonHint)
+    , Conn(conn)
+{
+    setObjectName(u"frmKorvel"_s);
+    setWindowTitle(productTitle());
+    setWindowIcon(productIcon());
+    setFixedSize(twips(ClientWidth), twips(ClientHeight));
+    // The classic dialog size: the instructions under the class list fit their three lines.
+    QFont small = font();
+    small.setPointSizeF(9);
+    setFont(small);
+    buildControls();
+}
+
+frmKorvel::~frmKorvel() = default;
+
+void frmKorvel::buildControls()
+{
+    Label1 = named(new QLabel(u"需要设定的关键词："_s, this), u"Label1"_s);
+    txtKey = named(new QLineEdit(this), u"txtKey"_s);
+    txtKey->setFont(chineseFont(u"仿宋_GB2312"_s, 10.5, 700));
+    QPalette keyPalette = txtKey->palette();
+    keyPalette.setColor(QPalette::Base, ActiveBorder);
+    txtKey->setPalette(keyPalette);
+    Label3 = named(new QLabel(u"所属分类："_s, this), u"Label3"_s);
+
+    Grid1 = named(new QTableView(this), u"Grid1"_s);
+    m_gridModel = new KeywordGridModel(this);
+    Grid1->setModel(m_gridModel);
+    Grid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Grid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    Grid1->verticalHeader()->setDefaultSectionSize(20);
+    Grid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+
+    lblExpert = named(new CommandLabel(u"导出关键词"_s, this), u"lblExpert"_s);
+
+    ListView2 = named(new QTreeWidget(this), u"ListView2"_s);
+    ListView2->setColumnCount(3);
+    ListView2->setHeaderLabels({u"类别"_s, u"快捷键"_s, u"最大下级编号"_s});
+    ListView2->setRootIsDecorated(false);
+    ListView2->setUniformRowHeights(true);
+    ListView2->setAllColumnsShowFocus(true);
+    ListView2->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView2->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView2->header()->setStretchLastSection(false);
+    ListView2->header()->setMinimumSectionSize(0);
+    for (int column = 0; column < 3; ++column)
+        ListView2->setColumnWidth(column, twips(ListColumnWidths[column]));
+    ListView2->setColumnHidden(2, true);
+    ListView2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    cmdDelKey = named(new QPushButton(u"删除"_s, this), u"cmdDelKey"_s);
+    lblAddWords = named(new CommandLabel(u"增加关键词"_s, this), u"lblAddWords"_s);
+
+    fmeClass = named(new QFrame(this), u"fmeClass"_s);
+    fmeClass->setFrameShape(QFrame::NoFrame);
+    const auto classButton = [this](const QString& name, const QString& text, const QString& tip) {
+        auto* button = named(new QPushButton(text, fmeClass), name);
+        button->setToolTip(tip);
+        return button;
+    };
+    cmdUp = classButton(u"cmdUp"_s, u"上级"_s, u"返回上级分类(ESC键)"_s);
+    cmdDown = classButton(u"cmdDown"_s, u"下级"_s, u"进入下级分类(Enter键)"_s);
+    cmdAdd = classButton(u"cmdAdd"_s, u"增加"_s, u"增加新分类"_s);
+    cmdEdit = classButton(u"cmdEdit"_s, u"修改"_s, u"修改分类"_s);
+    cmdDel = classButton(u"cmdDel"_s, u"删除"_s, u"删除分类"_s);
+
+    Label4 = named(new QLabel(u"在分类中左键选择分类，右键单击设定当前关键词到该分类中；"
+                              u"本类关键词列表中右击关键词把关键词从该类中删除，进行再次设定。"_s,
+                              this),
+                   u"Label4"_s);
+    Label4->setWordWrap(true);
+    Label4->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label5 = named(new QLabel(u"本类关键词："_s, this), u"Label5"_s);
+    lblClearWords = named(new CommandLabel(u"删除所有关键词"_s, this), u"lblClearWords"_s);
+    Label2 = named(new QLabel(u"使用帮助与问题反馈：见 README.md"_s, this), u"Label2"_s);
+
+    const auto colour = [](QLabel* label, const QColor& color) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, color);
+        label->setPalette(palette);
+    };
+    for (QLabel* label :
+         {static_cast<QLabel*>(lblExpert), static_cast<QLabel*>(lblAddWords), static_cast<QLabel*>(lblClearWords)})
+        colour(label, CommandBlue);
+    colour(Label4, palette().color(QPalette::Highlight));
+    colour(Label2, Qt::red);
+
+    for (const Placement& p : Layout) {
+        auto* widget = findChild<QWidget*>(QString::fromUtf16(p.name));
+        Q_ASSERT(widget);
+        widget->setGeometry(twips(p.left), twips(p.top), twips(p.width), twips(p.height));
+    }
+
+    QWidget* const tabOrder[] = {txtKey, Grid1, ListView2, cmdDelKey, cmdUp, cmdDown, cmdAdd, cmdEdit, cmdDel};
+    for (size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    txtKey->setFocus();
+
+    connect(cmdUp, &QPushButton::clicked, this, &frmKorvel::cmdUp_Click);
+    connect(cmdDown, &QPushButton::clicked, this, &frmKorvel::cmdDown_Click);
+    connect(cmdAdd, &QPushButton::clicked, this, &frmKorvel::cmdAdd_Click);
+    connect(cmdEdit, &QPushButton::clicked, this, &frmKorvel::cmdEdit_Click);
+    connect(cmdDel, &QPushButton::clicked, this, &frmKorvel::cmdDel_Click);
+    connect(cmdDelKey, &QPushButton::clicked, this, &frmKorvel::cmdDelKey_Click);
+    connect(lblAddWords, &CommandLabel::clicked, this, &frmKorvel::lblAddWords_Click);
+    connect(lblClearWords, &CommandLabel::clicked, this, &frmKorvel::lblClearWords_Click);
+    connect(lblExpert, &CommandLabel::clicked, this, &frmKorvel::lblExpert_Click);
+    connect(ListView2, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current) { ListView2_ItemClick(current); });
+
+    // Key preview: the window sees every keystroke before the control that has the focus.
+    installEventFilter(this);
+    for (QWidget* control :
+         std::initializer_list<QWidget*> {txtKey, Grid1, ListView2, ListView2->viewport(), Grid1->viewport(), cmdDelKey,
+                                          cmdUp, cmdDown, cmdAdd, cmdEdit, cmdDel})
+        control->installEventFilter(this);
+}
+
+bool frmKorvel::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        // The filter sits on the focusable controls and on the window. A key a control leaves alone travels up
+        // to the window as well; there it is seen only when no control of the window has the focus.
+        if (watched == this) {
+            const QWidget* focus = QApplication::focusWidget();
+            if (focus && focus != this && focus->window() == this)
+                break;
+        }
+        auto* key = static_cast<QKeyEvent*>(event);
+        Form_KeyDown(key->key());
+        if (watched == ListView2)
+            ListView2_KeyDown(key->key());
+        if (!key->text().isEmpty() && Form_KeyPress(key->text()))
+            return true;
+        break;
+    }
+    case QEvent::MouseButtonDblClick:
+        if (watched == txtKey)
+            txtKey_DblClick();
+        else if (watched == ListView2->viewport() && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            ListView2_DblClick();
+        break;
+    case QEvent::MouseButtonRelease:
+        if (watched == ListView2->viewport())
+            ListView2_MouseUp(static_cast<QMouseEvent*>(event)->button());
+        break;
+    case QEvent::MouseButtonPress:
+        if (watched == Grid1->viewport()) {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            Grid1_MouseDown(mouse->button(), mouse->position().toPoint());
+        }
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmKorvel::Form_Load()
+{
+    LoadClassList();
+    LoadNextKeyword();
+}
+
+void frmKorvel::showStoreError(const QString& error)
+{
+    MessageBox::inform(this, error);
+}
+
+// ---- Class list ----
+
+QTreeWidgetItem* frmKorvel::selectedItem() const
+{
+    const QList<QTreeWidgetItem*> items = ListView2->selectedItems();
+    return items.isEmpty() ? nullptr : items.first();
+}
+
+bool frmKorvel::LoadClassList()
+{
+    const auto classes = Conn.classesUnder(ParentCode);
+    if (!classes) {
+        showStoreError(classes.error());
+        return false;
+    }
+
+    QuickKeys = QStringList(classes->size() + 1);
+    {
+        // Filling the list is not the operator selecting a class.
+        const QSignalBlocker blocker(ListView2);
+        ListView2->clear();
+        SelCode.clear();
+        QList<QTreeWidgetItem*> items;
+        items.reserve(classes->size());
+        for (qsizetype i = 0; i < classes->size(); ++i) {
+            const ClassRow& row = classes->at(i);
+            QuickKeys[i] = row.qKey;
+            auto* item = new QTreeWidgetItem({row.title, row.qKey, QString::number(row.maxnext)});
+            item->setData(0, KeyRole, ClassCode::itemKey(row.code));
+            item->setData(0, TagRole, row.qKey);
+            items.append(item);
+        }
+        ListView2->addTopLevelItems(items);
+        if (!items.isEmpty())
+            ListView2->setCurrentItem(items.first());
+    }
+
+    if (QTreeWidgetItem* item = selectedItem()) {
+        SelCode = KeyToCode(item->data(0, KeyRole).toString());
+        LoadClassKeywords();
+    }
+    UpdateNavButtons();
+    return true;
+}
+
+void frmKorvel::GoDown()
+{
+    QTreeWidgetItem* item = selectedItem();
+    if (!item)
+        return;
+    const QString previous = ParentCode;
+    ParentCode = KeyToCode(item->data(0, KeyRole).toString());
+    if (!LoadClassList())
+        ParentCode = previous;
+}
+
+void frmKorvel::GoUp()
+{
+    const QString previous = ParentCode;
+    ParentCode = ClassCode::parentCode(ParentCode);
+    if (!LoadClassList())
+        ParentCode = previous;
+}
+
+void frmKorvel::UpdateNavButtons()
+{
+    cmdUp->setEnabled(!ParentCode.isEmpty());
+    cmdDown->setEnabled(selectedItem() != nullptr);
+}
+
+void frmKorvel::cmdUp_Click()
+{
+    GoUp();
+}
+
+void frmKorvel::cmdDown_Click()
+{
+    GoDown();
+}
+
+void frmKorvel::ListView2_DblClick()
+{
+    GoDown();
+}
+
+void frmKorvel::ListView2_KeyDown(int key)
+{
+    if (key == Qt::Key_Return || key == Qt::Key_Enter)
+        GoDown();
+}
+
+void frmKorvel::Form_KeyDown(int key)
+{
+    if (key == Qt::Key_Escape)
+        GoUp();
+}
+
+void frmKorvel::ListView2_ItemClick(QTreeWidgetItem* item)
+{
+    if (!item)
+        return;
+    const QString code = KeyToCode(item->data(0, KeyRole).toString());
+    if (code == SelCode)
+        return;
+    SelCode = code;
+    LoadClassKeywords();
+    UpdateNavButtons();
+}
+
+// ---- Filing ----
+
+void frmKorvel::LoadNextKeyword()
+{
+    const auto next = Conn.nextUnsorted();
+    if (!next) {
+        showStoreError(next.error());
+        return;
+    }
+    if (!next->has_value()) {
+        MessageBox::inform(this, u"所有关键词已设置完毕！"_s);
+        KeyId = 0;
+        txtKey->clear();
+        return;
+    }
+    KeyId = (*next)->id;
+    txtKey->setText((*next)->keywords);
+}
+
+void frmKorvel::AssignKeyword()
+{
+    if (KeyId == 0) {
+        MessageBox::inform(this, u"没有需要设定的关键词！"_s);
+        return;
+    }
+    QTreeWidgetItem* item = selectedItem();
+    if (SelCode.isEmpty() || !item) {
+        MessageBox::inform(this, u"请选择关键词分类！"_s);
+        return;
+    }
+    const QString code = KeyToCode(item->data(0, KeyRole).toString());
+    const QString name = item->text(0);
+    const auto filed = Conn.fileKeyword(KeyId, code, name);
+    if (!filed) {
+        showStoreError(filed.error());
+        return;
+    }
+    // A row another program deleted meanwhile has nothing to file; the loop simply moves on.
+    if (*filed && !m_gridModel->loadedCode().isEmpty() && ClassCode::isInSubtree(code, m_gridModel->loadedCode())) {
+        // The box may have been edited; the grid shows the keyword as stored.
+        const auto row = Conn.keywordById(KeyId);
+        if (row && row->has_value())
+            m_gridModel->insertFiled(**row);
+        else
+            m_gridModel->load({}, {});
+    }
+    LoadNextKeyword();
+}
+
+bool frmKorvel::Form_KeyPress(const QString& character)
+{
+    for (const QString& entry : std::as_const(QuickKeys)) {
+        if (entry.isEmpty() || entry != character)
+            continue;
+        QTreeWidgetItem* match = nullptr;
+        for (int i = 0; i < ListView2->topLevelItemCount() && !match; ++i) {
+            if (ListView2->topLevelItem(i)->data(0, TagRole).toString() == entry)
+                match = ListView2->topLevelItem(i);
+        }
+        if (!match)
+            continue;
+        {
+            const QSignalBlocker blocker(ListView2);
+            ListView2->setCurrentItem(match);
+        }
+        if (match->text(2) != u"0"_s) {
+            GoDown();
+        } else {
+            SelCode = KeyToCode(match->data(0, KeyRole).toString());
+            AssignKeyword();
+            LoadClassKeywords();
+        }
+        return true;
+    }
+    return false;
+}
+
+void frmKorvel::ListView2_MouseUp(Qt::MouseButton button)
+{
+    if (button != Qt::RightButton)
+        return;
+    AssignKeyword();
+    LoadClassKeywords();
+}
+
+// ---- Grid ----
+
+void frmKorvel::LoadClassKeywords()
+{
+    if (SelCode.isEmpty())
+        return;
+    // Filings and take-backs made here update the loaded subtree row by row, so it already matches the store.
+    if (m_gridModel->loadedCode() == SelCode)
+        return;
+    const auto rows = Conn.subtreeKeywords(SelCode);
+    if (!rows) {
+        showStoreError(rows.error());
+        return;
+    }
+    const bool found = !rows->isEmpty();
+    Grid1->setUpdatesEnabled(false);
+    m_gridModel->load(SelCode, std::move(rows).value());
+    if (found) {
+        for (int column = 0; column < KeywordGridModel::ColumnCount; ++column)
+            Grid1->setColumnWidth(column, GridColumnWidths[column]);
+    }
+    Grid1->setUpdatesEnabled(true);
+}
+
+void frmKorvel::Grid1_MouseDown(Qt::MouseButton button, const QPoint& position)
+{
+    if (button != Qt::RightButton)
+        return;
+    const QModelIndex index = Grid1->indexAt(position);
+    if (!index.isValid() || !m_gridModel->isDataRow(index.row()))
+        return;
+    Grid1->setCurrentIndex(index);
+    const KeywordRow row = m_gridModel->rowAt(index.row());
+    const auto returned = Conn.unfileKeyword(row.id);
+    if (!returned) {
+        showStoreError(returned.error());
+        return;
+    }
+    m_gridModel->removeId(row.id);
+    if (*returned) {
+        KeyId = row.id;
+        txtKey->setText(row.keywords);
+    }
+}
+
+// ---- Commands built elsewhere ----
+
+void frmKorvel::cmdAdd_Click() { }
+
+void frmKorvel::cmdEdit_Click() { }
+
+void frmKorvel::cmdDel_Click() { }
+
+void frmKorvel::cmdDelKey_Click() { }
+
+void frmKorvel::lblAddWords_Click() { }
+
+void frmKorvel::lblClearWords_Click() { }
+
+void frmKorvel::lblExpert_Click() { }
+
+void frmKorvel::txtKey_DblClick() { }

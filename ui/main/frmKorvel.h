@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+
+class CommandLabel;
+class KeywordGridModel;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QTreeWidget;
+class QTreeWidgetItem;
+class Store;
+
+// The operator's working window: the keyword to file, the classes of one level, and the keywords filed
+// under the selected class. It holds the navigation and filing state and routes every event to its handler.
+class frmKorvel : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit frmKorvel(Store& conn, QWidget* parent = nullptr);
+    ~frmKorvel() override;
+
+    // Runs once before the window is first shown: the top level of the class list, then the first keyword.
+    void Form_Load();
+
+    // Read-only views of the window's state, for the tests.
+    const QString& parentCode() const { return ParentCode; }
+    const QString& selCode() const { return SelCode; }
+    qint64 keyId() const { return KeyId; }
+    const QStringList& quickKeys() const { return QuickKeys; }
+    KeywordGridModel* gridModel() const { return m_gridModel; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+
+    // Event handlers.
+    void Form_KeyDown(int key);
+    bool Form_KeyPress(const QString& character);
+    void cmdUp_Click();
+    void cmdDown_Click();
+    void cmdAdd_Click();
+    void cmdEdit_Click();
+    void cmdDel_Click();
+    void cmdDelKey_Click();
+    void lblAddWords_Click();
+    void lblClearWords_Click();
+    void lblExpert_Click();
+    void txtKey_DblClick();
+    void ListView2_ItemClick(QTreeWidgetItem* item);
+    void ListView2_DblClick();
+    void ListView2_KeyDown(int key);
+    void ListView2_MouseUp(Qt::MouseButton button);
+    void Grid1_MouseDown(Qt::MouseButton button, const QPoint& position);
+
+    // The class list.
+    bool LoadClassList();
+    void GoDown();
+    void GoUp();
+    void UpdateNavButtons();
+    QTreeWidgetItem* selectedItem() const;
+
+    // The filing loop and the grid.
+    void LoadNextKeyword();
+    void AssignKeyword();
+    void LoadClassKeywords();
+
+    void showStoreError(const QString& error);
+
+    Store& Conn;
+
+    QString ParentCode;
+    QString SelCode;
+    qint64 KeyId = 0;
+    QStringList QuickKeys;
+
+    QLabel* Label1 = nullptr;
+    QLineEdit* txtKey = nullptr;
+    QLabel* Label3 = nullptr;
+    QTableView* Grid1 = nullptr;
+    CommandLabel* lblExpert = nullptr;
+    QTreeWidget* ListView2 = nullptr;
+    QPushButton* cmdDelKey = nullptr;
+    CommandLabel* lblAddWords = nullptr;
+    QFrame* fmeClass = nullptr;
+    QPushButton* cmdUp = nullptr;
+    QPushButton* cmdDown = nullptr;
+    QPushButton* cmdAdd = nullptr;
+    QPushButton* cmdEdit = nullptr;
+    QPushButton* cmdDel = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    CommandLabel* lblClearWords = nullptr;
+    QLabel* Label2 = nullptr;
+
+    KeywordGridModel* m_gridModel = nullptr;
+};

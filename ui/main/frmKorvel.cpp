@@ -136,10 +136,13 @@ void frmKorvel::buildControls()
     cmdEdit = classButton(u"cmdEdit"_s, u"修改"_s, u"修改分类"_s);
     cmdDel = classButton(u"cmdDel"_s, u"删除"_s, u"删除分类"_s);
 
-    Label4 = named(new QLabel(u"在分类中左键选择分类，右键单击设定当前关键词到该分类中；"
-                              u"本类关键词列表中右击关键词把关键词从该类中删除，进行再次设定。"_s,
+    // Three lines must fit in 44 pixels; CJK fonts' own line spacing would push the last one out of sight.
+    Label4 = named(new QLabel(u"<div style=\"line-height:14px; -qt-line-height-type:fixed;\">%1</div>"_s.arg(
+                                  u"在分类中左键选择分类，右键单击设定当前关键词到该分类中；"
+                                  u"本类关键词列表中右击关键词把关键词从该类中删除，进行再次设定。"_s),
                               this),
                    u"Label4"_s);
+    Label4->setTextFormat(Qt::RichText);
     Label4->setWordWrap(true);
     Label4->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label5 = named(new QLabel(u"本类关键词："_s, this), u"Label5"_s);

@@ -72,7 +72,7 @@ frmKorvel* TestMainWindow::openWindow()
 {
     m_window = std::make_unique<frmKorvel>(*m_store);
     new QAbstractItemModelTester(m_window->gridModel(), QAbstractItemModelTester::FailureReportingMode::QtTest,
-                                 m_window.get());
+                                 m_window->gridModel());
     m_window->Form_Load();
     m_window->show();
     if (!QTest::qWaitForWindowExposed(m_window.get()))

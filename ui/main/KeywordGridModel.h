@@ -42,6 +42,7 @@ public:
     void removeId(qint64 id);
     void clearRows();
 
+    int dataRowCount() const { return m_designLook ? 0 : int(KeyRows.size()); }
     bool isDataRow(int row) const { return !m_designLook && row >= 0 && row < KeyRows.size(); }
     const KeywordRow& rowAt(int row) const { return KeyRows.at(row); }
 

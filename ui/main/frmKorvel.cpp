@@ -1,13 +1,16 @@
 #include "frmKorvel.h"
 
+#include "GridExport.h"
 #include "KeywordGridModel.h"
 #include "store/ClassCode.h"
 #include "store/Store.h"
 #include "ui/CommandLabel.h"
+#include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
 #include "ui/Product.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -482,6 +485,29 @@ void frmKorvel::Grid1_MouseDown(Qt::MouseButton button, const QPoint& position)
     }
 }
 
+void frmKorvel::lblExpert_Click()
+{
+    const QString workbook = u"Excel 工作簿 (*.xlsx)"_s;
+    const QString csv = u"CSV 文件 UTF-8 (*.csv)"_s;
+    QString filter = workbook;
+    QString fileName
+        = FileDialog::getSaveFileName(this, u"导出关键词"_s, u"关键词.xlsx"_s, workbook + u";;"_s + csv, &filter);
+    if (fileName.isEmpty())
+        return;
+    // A suffix the operator typed wins; otherwise the chosen filter decides.
+    const bool typedSuffix
+        = fileName.endsWith(u".csv"_s, Qt::CaseInsensitive) || fileName.endsWith(u".xlsx"_s, Qt::CaseInsensitive);
+    const bool asCsv = typedSuffix ? GridExport::formatOf(fileName) == GridExport::Format::Csv : filter == csv;
+    if (!typedSuffix)
+        fileName += asCsv ? u".csv"_s : u".xlsx"_s;
+    const Status written
+        = GridExport::write(*m_gridModel, m_gridModel->dataRowCount(), {u"ID"_s, u"分类"_s, u"关键词"_s}, fileName,
+                            asCsv ? GridExport::Format::Csv : GridExport::Format::Xlsx);
+    if (!written)
+        MessageBox::inform(this,
+                           u"导出失败，文件未写入：%1\n%2"_s.arg(QDir::toNativeSeparators(fileName), written.error()));
+}
+
 // ---- Commands built elsewhere ----
 
 void frmKorvel::cmdAdd_Click() { }
@@ -495,7 +521,5 @@ void frmKorvel::cmdDelKey_Click() { }
 void frmKorvel::lblAddWords_Click() { }
 
 void frmKorvel::lblClearWords_Click() { }
-
-void frmKorvel::lblExpert_Click() { }
 
 void frmKorvel::txtKey_DblClick() { }

@@ -1,0 +1,348 @@
+#include "TestSupport.h"
+#include "ui/FileDialog.h"
+#include "ui/MessageBox.h"
+#include "ui/main/KeywordGridModel.h"
+#include "ui/main/frmKorvel.h"
+
+#include <QAbstractItemModelTester>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTableView>
+#include <QTreeWidget>
+#include <QXmlStreamReader>
+
+// The filing loop as the operator meets it: quick keys, right-clicks, the grid, take-back and export.
+class TestSortingLoop : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void orderOfServiceAndTakeBack();
+    void quickKeysDescendAndFileDeep();
+    void firstOfTwoKeysAndAnEmptiedClass();
+    void theThreeMessagesAndWhenTheGridReloads();
+    void gridGroupsByClassAndRightClicksOnlyRows();
+    void rowGoneAndStoreFailure();
+    void exportReadsBack();
+
+private:
+    frmKorvel* open();
+    QStringList gridIds() const;
+    QString messages();
+    void rightClickList();
+    void type(const QString& text);
+    QLineEdit* txtKey() const { return m_window->findChild<QLineEdit*>(u"txtKey"_s); }
+    QTreeWidget* list() const { return m_window->findChild<QTreeWidget*>(u"ListView2"_s); }
+    QTableView* grid() const { return m_window->findChild<QTableView*>(u"Grid1"_s); }
+    void selectClass(int row) { list()->setCurrentItem(list()->topLevelItem(row)); }
+
+    std::unique_ptr<TempStore> m_temp;
+    std::unique_ptr<RawDb> m_raw;
+    std::unique_ptr<Store> m_store;
+    std::unique_ptr<frmKorvel> m_window;
+};
+
+void TestSortingLoop::init()
+{
+    MessageBox::setCapturing(true);
+    m_temp = std::make_unique<TempStore>();
+    m_store = std::make_unique<Store>();
+    QVERIFY(m_store->open(m_temp->path).ok());
+    // 001 数码 (1) with child 001001 手机 (a); 002 汽车 (2); 003 美食 (a); 004 健康 (2, the same key as 002);
+    // 005 旅游 (5), whose only child has been deleted.
+    for (const auto& [parent, title, key] : {std::tuple {u""_s, u"数码"_s, u"1"_s},
+                                             {u"001"_s, u"手机"_s, u"a"_s},
+                                             {u""_s, u"汽车"_s, u"2"_s},
+                                             {u""_s, u"美食"_s, u"a"_s},
+                                             {u""_s, u"健康"_s, u"2"_s},
+                                             {u""_s, u"旅游"_s, u"5"_s},
+                                             {u"005"_s, u"已删除"_s, u"x"_s}})
+        QVERIFY(m_store->addClass(parent, title, key).ok());
+    m_raw = std::make_unique<RawDb>(m_temp->path);
+    QVERIFY(m_raw->exec(u"DELETE FROM KeyClass WHERE code = '005001'"_s));
+}
+
+void TestSortingLoop::cleanup()
+{
+    m_window.reset();
+    m_store.reset();
+    m_raw.reset();
+    m_temp.reset();
+    MessageBox::setCapturing(false);
+}
+
+frmKorvel* TestSortingLoop::open()
+{
+    m_window = std::make_unique<frmKorvel>(*m_store);
+    new QAbstractItemModelTester(m_window->gridModel(), QAbstractItemModelTester::FailureReportingMode::QtTest,
+                                 m_window->gridModel());
+    m_window->Form_Load();
+    m_window->show();
+    return m_window.get();
+}
+
+QStringList TestSortingLoop::gridIds() const
+{
+    QStringList ids;
+    const KeywordGridModel* model = m_window->gridModel();
+    for (int row = 0; row < model->dataRowCount(); ++row)
+        ids << model->index(row, 0).data().toString();
+    return ids;
+}
+
+QString TestSortingLoop::messages()
+{
+    QStringList texts;
+    for (const MessageBox::Shown& shown : MessageBox::takeShown())
+        texts << shown.text;
+    return texts.join(u'|');
+}
+
+void TestSortingLoop::rightClickList()
+{
+    QTest::mouseRelease(list()->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+}
+
+void TestSortingLoop::type(const QString& text)
+{
+    for (QChar c : text)
+        QTest::keyClick(txtKey(), c.toLatin1());
+}
+
+void TestSortingLoop::orderOfServiceAndTakeBack()
+{
+    QVERIFY(m_raw->exec(
+        u"INSERT INTO Korvels(id, keywords, isSet, classcode, classname) VALUES (2, 'two', 1, '002', '汽车')"_s));
+    for (int id : {9, 3, 7})
+        QVERIFY(m_raw->exec(u"INSERT INTO Korvels(id, keywords) VALUES (?, ?)"_s, {id, u"kw%1"_s.arg(id)}));
+    open();
+    QCOMPARE(m_window->keyId(), 3);
+    QCOMPARE(txtKey()->text(), u"kw3"_s);
+
+    selectClass(1);
+    QCOMPARE(m_window->selCode(), u"002"_s);
+    QCOMPARE(gridIds(), QStringList({u"2"_s}));
+    rightClickList();
+    QCOMPARE(m_window->keyId(), 7);
+    QCOMPARE(gridIds(), QStringList({u"3"_s, u"2"_s}));
+    QCOMPARE(m_raw->value(u"SELECT isSet, classcode, classname FROM Korvels WHERE id = 3"_s), u"1|002|汽车"_s);
+
+    // Take back id 2: it becomes current, unsorted and gone from the grid; the next filing returns to id 7.
+    QTest::mousePress(grid()->viewport(), Qt::RightButton, {},
+                      grid()->visualRect(m_window->gridModel()->index(1, 2)).center());
+    QCOMPARE(m_window->keyId(), 2);
+    QCOMPARE(txtKey()->text(), u"two"_s);
+    QCOMPARE(gridIds(), QStringList({u"3"_s}));
+    QCOMPARE(m_raw->value(u"SELECT isSet, classcode, classname FROM Korvels WHERE id = 2"_s), u"0||"_s);
+    rightClickList();
+    QCOMPARE(m_window->keyId(), 7);
+    QCOMPARE(gridIds(), QStringList({u"3"_s, u"2"_s}));
+    QCOMPARE(messages(), QString());
+}
+
+void TestSortingLoop::quickKeysDescendAndFileDeep()
+{
+    QVERIFY(m_store->insertKeywords({u"华为手机"_s, u"火锅"_s}).ok());
+    open();
+    type(u"1"_s);
+    QCOMPARE(m_window->parentCode(), u"001"_s);
+    QCOMPARE(list()->topLevelItem(0)->text(0), u"手机"_s);
+    // A key that was used never lands in the box.
+    QCOMPARE(txtKey()->text(), u"华为手机"_s);
+
+    type(u"a"_s);
+    QCOMPARE(m_window->selCode(), u"001001"_s);
+    QCOMPARE(m_raw->value(u"SELECT classcode, classname, isSet FROM Korvels WHERE keywords = '华为手机'"_s),
+             u"001001|手机|1"_s);
+    QCOMPARE(txtKey()->text(), u"火锅"_s);
+    QCOMPARE(m_window->gridModel()->index(0, 2).data().toString(), u"华为手机"_s);
+
+    // Keys are case-sensitive: "A" matches nothing, files nothing, and reaches the box as typed.
+    type(u"A"_s);
+    QCOMPARE(txtKey()->text(), u"火锅A"_s);
+    QCOMPARE(m_raw->value(u"SELECT count(*) FROM Korvels WHERE isSet = 1"_s), u"1"_s);
+    QCOMPARE(messages(), QString());
+}
+
+void TestSortingLoop::firstOfTwoKeysAndAnEmptiedClass()
+{
+    QVERIFY(m_store->insertKeywords({u"二手车"_s}).ok());
+    open();
+    type(u"2"_s);
+    QCOMPARE(m_raw->value(u"SELECT classcode FROM Korvels"_s), u"002"_s);
+    QCOMPARE(messages(), u"所有关键词已设置完毕！"_s);
+
+    // 旅游 once had a child: its key goes down into an empty level and files nothing.
+    QVERIFY(m_store->insertKeywords({u"三亚"_s}).ok());
+    m_window->close();
+    open();
+    type(u"5"_s);
+    QCOMPARE(m_window->parentCode(), u"005"_s);
+    QCOMPARE(list()->topLevelItemCount(), 0);
+    QCOMPARE(m_window->selCode(), QString());
+    QCOMPARE(m_raw->value(u"SELECT isSet FROM Korvels WHERE keywords = '三亚'"_s), u"0"_s);
+    // With no class selected a right-click refuses, and nothing is written.
+    rightClickList();
+    QCOMPARE(messages(), u"请选择关键词分类！"_s);
+    QCOMPARE(m_raw->value(u"SELECT isSet FROM Korvels WHERE keywords = '三亚'"_s), u"0"_s);
+}
+
+void TestSortingLoop::theThreeMessagesAndWhenTheGridReloads()
+{
+    QVERIFY(m_store->insertKeywords({u"last"_s}).ok());
+    open();
+    selectClass(2);
+    rightClickList();
+    // The last keyword filed: the message, the box emptied, and the grid lists it.
+    QCOMPARE(messages(), u"所有关键词已设置完毕！"_s);
+    QCOMPARE(txtKey()->text(), QString());
+    QCOMPARE(m_window->keyId(), 0);
+    QCOMPARE(gridIds().size(), 1);
+
+    // No keyword current: the first message wins over everything else, and the grid still follows the class.
+    rightClickList();
+    QCOMPARE(messages(), u"没有需要设定的关键词！"_s);
+    QVERIFY(
+        m_raw->exec(u"INSERT INTO Korvels(keywords, isSet, classcode, classname) VALUES ('kept', 1, '002', '汽车')"_s));
+    type(u"2"_s);
+    QCOMPARE(m_window->selCode(), u"002"_s);
+    QCOMPARE(messages(), u"没有需要设定的关键词！"_s);
+    QCOMPARE(m_window->gridModel()->index(0, 2).data().toString(), u"kept"_s);
+}
+
+void TestSortingLoop::gridGroupsByClassAndRightClicksOnlyRows()
+{
+    const QList<std::tuple<int, QString>> rows = {{1, u"001001"_s}, {2, u"001"_s}, {3, u"002"_s}, {4, u"001"_s}};
+    for (const auto& [id, code] : rows) {
+        QVERIFY(m_raw->exec(u"INSERT INTO Korvels(id, keywords, isSet, classcode, classname) VALUES (?, ?, 1, ?, ?)"_s,
+                            {id, u"k%1"_s.arg(id), code, QString(u"c"_s + code)}));
+    }
+    open();
+    QCOMPARE(messages(), u"所有关键词已设置完毕！"_s);
+    QCOMPARE(gridIds(), QStringList({u"4"_s, u"2"_s, u"1"_s}));
+    const KeywordGridModel* model = m_window->gridModel();
+    QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), u"ID"_s);
+    QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), u"分类"_s);
+    QCOMPARE(model->headerData(2, Qt::Horizontal).toString(), u"关键词"_s);
+    QCOMPARE(grid()->columnWidth(0), 50);
+    QCOMPARE(grid()->columnWidth(1), 80);
+    QCOMPARE(grid()->columnWidth(2), 210);
+    QCOMPARE(model->index(2, 1).data().toString(), u"c001001"_s);
+    QVERIFY(!(model->flags(model->index(0, 2)) & Qt::ItemIsEditable));
+
+    // Below the last row, or with the left button: nothing.
+    QTest::mousePress(grid()->viewport(), Qt::RightButton, {}, QPoint(100, grid()->viewport()->height() - 5));
+    QTest::mousePress(grid()->viewport(), Qt::LeftButton, {}, grid()->visualRect(model->index(0, 2)).center());
+    QCOMPARE(gridIds().size(), 3);
+    QCOMPARE(m_window->keyId(), 0);
+
+    // A class with nothing filed: only the header row, which keeps its texts.
+    selectClass(2);
+    QCOMPARE(model->dataRowCount(), 0);
+    QCOMPARE(model->headerData(2, Qt::Horizontal).toString(), u"关键词"_s);
+    QTest::mousePress(grid()->viewport(), Qt::RightButton, {}, QPoint(20, 5));
+    QCOMPARE(m_window->keyId(), 0);
+    QCOMPARE(messages(), QString());
+}
+
+void TestSortingLoop::rowGoneAndStoreFailure()
+{
+    QVERIFY(m_store->insertKeywords({u"gone"_s, u"next"_s, u"after"_s}).ok());
+    open();
+    selectClass(1);
+    // Another program deleted the current keyword: nothing is filed, the loop moves on.
+    QVERIFY(m_raw->exec(u"DELETE FROM Korvels WHERE keywords = 'gone'"_s));
+    rightClickList();
+    QCOMPARE(txtKey()->text(), u"next"_s);
+    QCOMPARE(m_raw->value(u"SELECT count(*) FROM Korvels WHERE isSet = 1"_s), u"0"_s);
+    QCOMPARE(gridIds(), QStringList());
+    QCOMPARE(messages(), QString());
+
+    // The store refuses: its message is shown, and the window keeps its keyword and its class.
+    const qint64 keyId = m_window->keyId();
+    QVERIFY(m_raw->exec(
+        u"CREATE TRIGGER refuse BEFORE UPDATE ON Korvels BEGIN SELECT RAISE(ABORT, 'disk says no'); END"_s));
+    rightClickList();
+    QCOMPARE(messages(), u"disk says no"_s);
+    QCOMPARE(m_window->keyId(), keyId);
+    QCOMPARE(txtKey()->text(), u"next"_s);
+    QCOMPARE(m_window->selCode(), u"002"_s);
+
+    QVERIFY(m_raw->exec(u"DROP TRIGGER refuse"_s));
+    rightClickList();
+    QCOMPARE(txtKey()->text(), u"after"_s);
+    QCOMPARE(gridIds().size(), 1);
+}
+
+namespace {
+
+QStringList readCsv(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    if (!bytes.startsWith("\xEF\xBB\xBF"))
+        return {u"no byte-order mark"_s};
+    return QString::fromUtf8(bytes.mid(3)).split(u"\r\n"_s);
+}
+
+// The cells of the first sheet, row by row, each row's cells joined by a tab.
+QStringList readXlsx(const QString& path)
+{
+    QProcess unzip;
+    unzip.start(u"unzip"_s, {u"-p"_s, path, u"xl/worksheets/sheet1.xml"_s});
+    if (!unzip.waitForFinished() || unzip.exitCode() != 0)
+        return {u"unzip failed"_s};
+    QXmlStreamReader xml(unzip.readAllStandardOutput());
+    QStringList rows;
+    QStringList cells;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && (xml.name() == u"t"_s || xml.name() == u"v"_s))
+            cells << xml.readElementText();
+        else if (xml.isEndElement() && xml.name() == u"row"_s)
+            rows << std::exchange(cells, {}).join(u'\t');
+    }
+    return rows;
+}
+
+} // namespace
+
+void TestSortingLoop::exportReadsBack()
+{
+    QVERIFY(m_store->insertKeywords({u"McDonald's, 麦当劳"_s, u"say \"hi\""_s, u"火锅"_s}).ok());
+    open();
+    selectClass(1);
+    for (int i = 0; i < 3; ++i)
+        rightClickList();
+    QCOMPARE(messages(), u"所有关键词已设置完毕！"_s);
+    QTemporaryDir dir;
+
+    FileDialog::setNextFileName(dir.filePath(u"out.csv"_s));
+    QTest::mouseClick(m_window->findChild<QWidget*>(u"lblExpert"_s), Qt::LeftButton);
+    QCOMPARE(readCsv(dir.filePath(u"out.csv"_s)),
+             QStringList({u"ID,分类,关键词"_s, u"3,汽车,火锅"_s, u"2,汽车,\"say \"\"hi\"\"\""_s,
+                          u"1,汽车,\"McDonald's, 麦当劳\""_s, QString()}));
+
+    FileDialog::setNextFileName(dir.filePath(u"out"_s));
+    QTest::mouseClick(m_window->findChild<QWidget*>(u"lblExpert"_s), Qt::LeftButton);
+    QCOMPARE(readXlsx(dir.filePath(u"out.xlsx"_s)),
+             QStringList({u"ID\t分类\t关键词"_s, u"3\t汽车\t火锅"_s, u"2\t汽车\tsay \"hi\""_s,
+                          u"1\t汽车\tMcDonald's, 麦当劳"_s}));
+
+    // Cancelled: nothing written. Unwritable: a clear message, nothing left behind.
+    FileDialog::setNextFileName(QString());
+    QTest::mouseClick(m_window->findChild<QWidget*>(u"lblExpert"_s), Qt::LeftButton);
+    const QString blocked = dir.filePath(u"no-such-folder/out.csv"_s);
+    FileDialog::setNextFileName(blocked);
+    QTest::mouseClick(m_window->findChild<QWidget*>(u"lblExpert"_s), Qt::LeftButton);
+    const QString shown = messages();
+    QVERIFY2(shown.startsWith(u"导出失败"_s) && shown.contains(blocked), qPrintable(shown));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({u"out.csv"_s, u"out.xlsx"_s}));
+}
+
+QTEST_MAIN(TestSortingLoop)
+#include "TestSortingLoop.moc"

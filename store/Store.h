@@ -11,6 +11,8 @@
 #include <functional>
 #include <optional>
 
+struct sqlite3_stmt;
+
 // One row of KeyClass.
 struct ClassRow
 {
@@ -64,10 +66,16 @@ public:
     // Returns the keyword to the unsorted pool; false when its row is no longer in the store.
     Result<bool> unfileKeyword(qint64 id);
     Result<std::optional<KeywordRow>> keywordById(qint64 id);
-    // Every keyword filed in the subtree of code, grouped by class code, newest first within a class.
-    Result<QList<KeywordRow>> subtreeKeywords(const QString& code);
+    // The keywords filed in the subtree of code, grouped by class code, newest first within a class: their ids
+    // and class codes only, read from the index alone. Rows of one class share one code string.
+    Status subtreeKeys(const QString& code, QList<qint64>& ids, QList<QString>& classCodes);
+    // Up to limit keywords of one class, from the one with id fromId downwards: a page of the grid.
+    Result<QList<KeywordRow>> classPage(const QString& classCode, qint64 fromId, int limit);
     // Stores each keyword as given, unsorted, in one transaction; gives how many were stored.
     Result<qint64> insertKeywords(const QStringList& keywords);
+    // Stores rows as given, in one transaction: filed under their class code when it is not empty.
+    // Ids are the store's. For imports and for building large stores in benchmarks.
+    Result<qint64> importKeywords(const QList<KeywordRow>& rows);
 
 private:
     // A statement prepared once per connection and reused; values are bound before each run.
@@ -78,4 +86,5 @@ private:
     QString m_connectionName;
     QString m_path;
     QHash<QString, QSqlQuery*> m_statements;
+    sqlite3_stmt* m_subtreeKeys = nullptr;
 };

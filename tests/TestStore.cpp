@@ -145,7 +145,7 @@ void TestStore::textIsStoredExactlyAsTyped()
     QCOMPARE(*store.insertKeywords({nasty, u"  spaced  "_s}), 2);
     QCOMPARE(store.nextUnsorted()->value().keywords, nasty);
     QVERIFY(*store.fileKeyword(store.nextUnsorted()->value().id, *code, nasty));
-    QCOMPARE(store.subtreeKeywords(*code)->at(0).classname, nasty);
+    QCOMPARE(store.classPage(*code, 1, 1)->at(0).classname, nasty);
     QCOMPARE(store.nextUnsorted()->value().keywords, u"  spaced  "_s);
 }
 
@@ -196,16 +196,22 @@ void TestStore::subtreeGroupsByClassNewestFirst()
     }
     Store store;
     QVERIFY(store.open(s.path).ok());
-    const auto rows = store.subtreeKeywords(u"001"_s);
-    QVERIFY(rows.ok());
     QList<qint64> ids;
-    for (const KeywordRow& r : *rows)
-        ids << r.id;
+    QList<QString> codes;
+    QVERIFY(store.subtreeKeys(u"001"_s, ids, codes).ok());
     QCOMPARE(ids, QList<qint64>({5, 2, 6, 8, 4, 1}));
-    QCOMPARE(rows->at(0).keywords, u"k5"_s);
-    QCOMPARE(rows->at(0).classname, u"c001"_s);
-    QCOMPARE(store.subtreeKeywords(u"001002005"_s)->size(), 1);
-    QVERIFY(store.subtreeKeywords(u"003"_s)->isEmpty());
+    QCOMPARE(codes, QList<QString>({u"001"_s, u"001"_s, u"0010"_s, u"001002"_s, u"001002"_s, u"001002005"_s}));
+    QVERIFY(store.subtreeKeys(u"001002005"_s, ids, codes).ok());
+    QCOMPARE(ids, QList<qint64>({1}));
+    QVERIFY(store.subtreeKeys(u"003"_s, ids, codes).ok());
+    QVERIFY(ids.isEmpty());
+
+    // A page of one class, from an id downwards.
+    const auto page = store.classPage(u"001"_s, 4, 10);
+    QVERIFY(page.ok());
+    QCOMPARE(page->size(), 1);
+    QCOMPARE(page->at(0).keywords, u"k2"_s);
+    QCOMPARE(page->at(0).classname, u"c001"_s);
 }
 
 void TestStore::filingARowThatIsGone()

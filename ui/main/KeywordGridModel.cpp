@@ -4,19 +4,9 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// The grid's order: class code ascending, then the highest id first.
-bool before(const KeywordRow& a, const KeywordRow& b)
-{
-    const int byCode = QString::compare(a.classcode, b.classcode);
-    return byCode != 0 ? byCode < 0 : a.id > b.id;
-}
-
-} // namespace
-
-KeywordGridModel::KeywordGridModel(QObject* parent)
+KeywordGridModel::KeywordGridModel(Store& store, QObject* parent)
     : QAbstractTableModel(parent)
+    , m_store(store)
 { }
 
 int KeywordGridModel::rowCount(const QModelIndex& parent) const
@@ -24,7 +14,7 @@ int KeywordGridModel::rowCount(const QModelIndex& parent) const
     if (parent.isValid())
         return 0;
     // Before the first load the grid keeps its empty design-time shape.
-    return m_designLook ? DesignRows : int(KeyRows.size());
+    return m_designLook ? DesignRows : int(m_ids.size());
 }
 
 int KeywordGridModel::columnCount(const QModelIndex& parent) const
@@ -34,20 +24,34 @@ int KeywordGridModel::columnCount(const QModelIndex& parent) const
     return m_configured ? ColumnCount : DesignColumns;
 }
 
+const KeywordGridModel::Texts* KeywordGridModel::textsAt(int row) const
+{
+    const qint64 id = m_ids.at(row);
+    if (const auto found = m_texts.constFind(id); found != m_texts.cend())
+        return &*found;
+    // One query fetches this row and the rows after it in the same class: the view asks for its rows in order.
+    if (m_texts.size() > 50 * PageSize)
+        m_texts.clear();
+    const auto page = m_store.classPage(m_codes.at(row), id, PageSize);
+    if (!page)
+        return nullptr;
+    for (const KeywordRow& r : *page)
+        m_texts.insert(r.id, {r.classname, r.keywords});
+    const auto found = m_texts.constFind(id);
+    return found == m_texts.cend() ? nullptr : &*found;
+}
+
 QVariant KeywordGridModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid) || m_designLook
+    if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid) || !isDataRow(index.row())
         || index.column() >= ColumnCount)
         return {};
-    const KeywordRow& row = KeyRows.at(index.row());
-    switch (index.column()) {
-    case IdColumn:
-        return QString::number(row.id);
-    case ClassNameColumn:
-        return row.classname;
-    default:
-        return row.keywords;
-    }
+    if (index.column() == IdColumn)
+        return QString::number(m_ids.at(index.row()));
+    const Texts* texts = textsAt(index.row());
+    if (!texts)
+        return QString();
+    return index.column() == ClassNameColumn ? texts->classname : texts->keywords;
 }
 
 QVariant KeywordGridModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -76,50 +80,72 @@ Qt::ItemFlags KeywordGridModel::flags(const QModelIndex& index) const
     return QAbstractTableModel::flags(index) & ~Qt::ItemIsEditable;
 }
 
-void KeywordGridModel::load(const QString& code, QList<KeywordRow> rows)
+Status KeywordGridModel::load(const QString& code)
 {
+    QList<qint64> ids;
+    QList<QString> codes;
+    if (Status read = m_store.subtreeKeys(code, ids, codes); !read)
+        return read;
     beginResetModel();
     m_code = code;
     m_designLook = false;
-    if (!rows.isEmpty())
+    if (!ids.isEmpty())
         m_configured = true;
-    KeyRows = std::move(rows);
+    m_ids = std::move(ids);
+    m_codes = std::move(codes);
+    m_texts.clear();
     endResetModel();
+    return {};
 }
 
 void KeywordGridModel::insertFiled(const KeywordRow& row)
 {
-    if (!m_configured) {
+    // The grid's order: class code ascending, then the highest id first.
+    int position = 0;
+    for (int lo = 0, hi = int(m_ids.size()); lo < hi;) {
+        const int mid = (lo + hi) / 2;
+        const int byCode = QString::compare(m_codes.at(mid), row.classcode);
+        if (byCode < 0 || (byCode == 0 && m_ids.at(mid) > row.id))
+            lo = position = mid + 1;
+        else
+            hi = position = mid;
+    }
+    const bool reset = !m_configured || m_designLook;
+    if (reset) {
         beginResetModel();
         m_configured = true;
         m_designLook = false;
-        KeyRows = {row};
-        endResetModel();
-        return;
+    } else {
+        beginInsertRows({}, position, position);
     }
-    const auto at = std::lower_bound(KeyRows.cbegin(), KeyRows.cend(), row, before);
-    const int position = int(at - KeyRows.cbegin());
-    beginInsertRows({}, position, position);
-    KeyRows.insert(position, row);
-    endInsertRows();
+    m_ids.insert(position, row.id);
+    m_codes.insert(position, row.classcode);
+    m_texts.insert(row.id, {row.classname, row.keywords});
+    if (reset)
+        endResetModel();
+    else
+        endInsertRows();
 }
 
 void KeywordGridModel::removeId(qint64 id)
 {
-    const auto at = std::find_if(KeyRows.cbegin(), KeyRows.cend(), [id](const KeywordRow& r) { return r.id == id; });
-    if (at == KeyRows.cend())
+    const int position = int(m_ids.indexOf(id));
+    if (position < 0)
         return;
-    const int position = int(at - KeyRows.cbegin());
     beginRemoveRows({}, position, position);
-    KeyRows.removeAt(position);
+    m_ids.removeAt(position);
+    m_codes.removeAt(position);
+    m_texts.remove(id);
     endRemoveRows();
 }
 
 void KeywordGridModel::clearRows()
 {
-    if (KeyRows.isEmpty())
+    if (m_ids.isEmpty())
         return;
-    beginRemoveRows({}, 0, int(KeyRows.size()) - 1);
-    KeyRows.clear();
+    beginRemoveRows({}, 0, int(m_ids.size()) - 1);
+    m_ids.clear();
+    m_codes.clear();
+    m_texts.clear();
     endRemoveRows();
 }

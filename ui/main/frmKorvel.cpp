@@ -99,8 +99,15 @@ void frmKorvel::buildControls()
     Label3 = named(new QLabel(u"所属分类："_s, this), u"Label3"_s);
 
     Grid1 = named(new QTableView(this), u"Grid1"_s);
-    m_gridModel = new KeywordGridModel(this);
+    m_gridModel = new KeywordGridModel(Conn, this);
     Grid1->setModel(m_gridModel);
+    // A reset gives every column the default width again; once loaded, the grid keeps its own widths.
+    connect(m_gridModel, &QAbstractItemModel::modelReset, this, [this] {
+        if (!m_gridModel->isConfigured())
+            return;
+        for (int column = 0; column < KeywordGridModel::ColumnCount; ++column)
+            Grid1->setColumnWidth(column, GridColumnWidths[column]);
+    });
     Grid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Grid1->setSelectionMode(QAbstractItemView::SingleSelection);
     Grid1->verticalHeader()->setDefaultSectionSize(20);
@@ -399,7 +406,7 @@ void frmKorvel::AssignKeyword()
         if (row && row->has_value())
             m_gridModel->insertFiled(**row);
         else
-            m_gridModel->load({}, {});
+            m_gridModel->load(m_gridModel->loadedCode());
     }
     LoadNextKeyword();
 }
@@ -449,19 +456,11 @@ void frmKorvel::LoadClassKeywords()
     // Filings and take-backs made here update the loaded subtree row by row, so it already matches the store.
     if (m_gridModel->loadedCode() == SelCode)
         return;
-    const auto rows = Conn.subtreeKeywords(SelCode);
-    if (!rows) {
-        showStoreError(rows.error());
-        return;
-    }
-    const bool found = !rows->isEmpty();
     Grid1->setUpdatesEnabled(false);
-    m_gridModel->load(SelCode, std::move(rows).value());
-    if (found) {
-        for (int column = 0; column < KeywordGridModel::ColumnCount; ++column)
-            Grid1->setColumnWidth(column, GridColumnWidths[column]);
-    }
+    const Status loaded = m_gridModel->load(SelCode);
     Grid1->setUpdatesEnabled(true);
+    if (!loaded)
+        showStoreError(loaded.error());
 }
 
 void frmKorvel::Grid1_MouseDown(Qt::MouseButton button, const QPoint& position)
@@ -472,16 +471,17 @@ void frmKorvel::Grid1_MouseDown(Qt::MouseButton button, const QPoint& position)
     if (!index.isValid() || !m_gridModel->isDataRow(index.row()))
         return;
     Grid1->setCurrentIndex(index);
-    const KeywordRow row = m_gridModel->rowAt(index.row());
-    const auto returned = Conn.unfileKeyword(row.id);
+    const qint64 id = m_gridModel->idAt(index.row());
+    const QString keyword = m_gridModel->index(index.row(), KeywordGridModel::KeywordColumn).data().toString();
+    const auto returned = Conn.unfileKeyword(id);
     if (!returned) {
         showStoreError(returned.error());
         return;
     }
-    m_gridModel->removeId(row.id);
+    m_gridModel->removeId(id);
     if (*returned) {
-        KeyId = row.id;
-        txtKey->setText(row.keywords);
+        KeyId = id;
+        txtKey->setText(keyword);
     }
 }
 

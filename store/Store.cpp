@@ -339,6 +339,50 @@ Result<QString> Store::addClass(const QString& parentCode, const QString& title,
     return newCode;
 }
 
+Result<bool> Store::editClass(const QString& code, const QString& title, const QString& qKey)
+{
+    const auto stmt = statement(u"UPDATE KeyClass SET title = :title, qKey = :qKey WHERE code = :code"_s);
+    if (!stmt)
+        return Result<bool>::failure(stmt.error());
+    QSqlQuery& q = **stmt;
+    q.bindValue(u":title"_s, text(title));
+    q.bindValue(u":qKey"_s, text(qKey));
+    q.bindValue(u":code"_s, text(code));
+    if (!q.exec())
+        return Result<bool>::failure(describe(q.lastError()));
+    return q.numRowsAffected() > 0;
+}
+
+Result<bool> Store::subtreeHasKeywords(const QString& code)
+{
+    const auto stmt = statement(u"SELECT id FROM Korvels WHERE classcode >= :lo AND classcode < :hi LIMIT 1"_s);
+    if (!stmt)
+        return Result<bool>::failure(stmt.error());
+    QSqlQuery& q = **stmt;
+    q.bindValue(u":lo"_s, text(code));
+    q.bindValue(u":hi"_s, prefixEnd(code));
+    if (!q.exec())
+        return Result<bool>::failure(describe(q.lastError()));
+    const bool found = q.next();
+    const QSqlError error = q.lastError();
+    q.finish();
+    if (error.isValid())
+        return Result<bool>::failure(describe(error));
+    return found;
+}
+
+Status Store::deleteClass(const QString& code)
+{
+    const auto stmt = statement(u"DELETE FROM KeyClass WHERE code = :code"_s);
+    if (!stmt)
+        return Status::failure(stmt.error());
+    QSqlQuery& q = **stmt;
+    q.bindValue(u":code"_s, text(code));
+    if (!q.exec())
+        return Status::failure(describe(q.lastError()));
+    return {};
+}
+
 Result<std::optional<KeywordRow>> Store::nextUnsorted()
 {
     using R = Result<std::optional<KeywordRow>>;

@@ -59,6 +59,13 @@ public:
     // Adds a class under parentCode and advances the parent's counter, both or neither; gives the new code.
     Result<QString> addClass(const QString& parentCode, const QString& title, const QString& qKey);
 
+    // Changes a class's title and quick key only; false when the class is no longer in the store.
+    Result<bool> editClass(const QString& code, const QString& title, const QString& qKey);
+    // Whether any keyword is filed in the class or below it.
+    Result<bool> subtreeHasKeywords(const QString& code);
+    // Removes the one row of the class; the classes below it stay.
+    Status deleteClass(const QString& code);
+
     // Keywords.
     Result<std::optional<KeywordRow>> nextUnsorted();
     // Files the keyword; false when its row is no longer in the store.

@@ -8,6 +8,7 @@
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
 #include "ui/Product.h"
+#include "ui/class_editor/frmSetClass.h"
 
 #include <QApplication>
 #include <QDir>
@@ -508,13 +509,46 @@ void frmKorvel::lblExpert_Click()
                            u"导出失败，文件未写入：%1\n%2"_s.arg(QDir::toNativeSeparators(fileName), written.error()));
 }
 
-// ---- Commands built elsewhere ----
+// ---- Class commands ----
 
-void frmKorvel::cmdAdd_Click() { }
+void frmKorvel::cmdAdd_Click()
+{
+    frmSetClass dialog(Conn, this);
+    if (dialog.Add(ParentCode))
+        LoadClassList();
+}
 
-void frmKorvel::cmdEdit_Click() { }
+void frmKorvel::cmdEdit_Click()
+{
+    QTreeWidgetItem* item = selectedItem();
+    if (!item)
+        return;
+    frmSetClass dialog(Conn, this);
+    if (dialog.Edit(KeyToCode(item->data(0, KeyRole).toString())))
+        LoadClassList();
+}
 
-void frmKorvel::cmdDel_Click() { }
+void frmKorvel::cmdDel_Click()
+{
+    QTreeWidgetItem* item = selectedItem();
+    if (!item)
+        return;
+    const QString code = KeyToCode(item->data(0, KeyRole).toString());
+    const auto filled = Conn.subtreeHasKeywords(code);
+    if (!filled) {
+        showStoreError(filled.error());
+        return;
+    }
+    if (*filled) {
+        MessageBox::inform(this, u"分类不为空，不能删除！"_s);
+        return;
+    }
+    if (const Status deleted = Conn.deleteClass(code); !deleted) {
+        showStoreError(deleted.error());
+        return;
+    }
+    LoadClassList();
+}
 
 void frmKorvel::cmdDelKey_Click() { }
 

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class Store;
+
+// The class editor: creates a class under a parent, or changes a class's title and quick key.
+// One object serves one opening; Add and Edit show it modally and tell whether the store was changed.
+class frmSetClass : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit frmSetClass(Store& conn, QWidget* parent = nullptr);
+
+    bool Add(const QString& parentCode);
+    bool Edit(const QString& code);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void OKButton_Click();
+    void CancelButton_Click();
+
+    Store& Conn;
+    QString ClassCode;
+    int DialogMode = 0;
+    qint64 MaxNext = 0;
+    QString ClassPath;
+    bool Confirmed = false;
+
+    QLabel* Label1 = nullptr;
+    QLineEdit* txtTitle = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* txtKey = nullptr;
+    QPushButton* OKButton = nullptr;
+    QPushButton* CancelButton = nullptr;
+};

@@ -9,8 +9,3 @@ QString productTitle();
 QIcon productIcon();
 // A Chinese font of the given family, falling back to a CJK font the machine has when that family is missing.
 QFont chineseFont(const QString& family, qreal pointSize, int weight);
-// Window sizes and positions are laid out in twips; fifteen make one pixel.
-inline int twips(int value)
-{
-    return (value + 7) / 15;
-}

@@ -2,11 +2,10 @@
 
 #include "store/ClassCode.h"
 #include "store/Store.h"
+#include "ui/Layout.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
-#include "ui/Product.h"
 
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,54 +17,27 @@ namespace {
 constexpr int AddMode = 1;
 constexpr int EditMode = 2;
 
-struct Placement
-{
-    const char16_t* name;
-    int left;
-    int top;
-    int width;
-    int height;
-};
-
 constexpr Placement Layout[] = {
     {u"Label1", 270, 240, 645, 270},  {u"txtTitle", 1200, 165, 2520, 315}, {u"Label2", 255, 645, 855, 270},
     {u"txtKey", 1185, 585, 675, 315}, {u"OKButton", 720, 1170, 1215, 375}, {u"CancelButton", 2010, 1170, 1215, 375},
 };
 
-template <typename T> T* named(T* widget, const QString& name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
-
 } // namespace
 
 frmSetClass::frmSetClass(Store& conn, QWidget* parent)
-    : QDialog(parent,
-              Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                  | Qt::WindowCloseButtonHint)
+    : FixedDialog(u"类别管理"_s, 3945, 1725, parent)
     , Conn(conn)
 {
     setObjectName(u"frmSetClass"_s);
-    setWindowTitle(u"类别管理"_s);
-    setFixedSize(twips(3945), twips(1725));
-
     OKButton = named(new QPushButton(u"确定"_s, this), u"OKButton"_s);
     CancelButton = named(new QPushButton(u"取消"_s, this), u"CancelButton"_s);
     Label1 = named(new QLabel(u"类别："_s, this), u"Label1"_s);
     txtTitle = named(new QLineEdit(this), u"txtTitle"_s);
     Label2 = named(new QLabel(u"快捷键："_s, this), u"Label2"_s);
     txtKey = named(new QLineEdit(this), u"txtKey"_s);
-    for (const Placement& p : Layout) {
-        findChild<QWidget*>(QString::fromUtf16(p.name))
-            ->setGeometry(twips(p.left), twips(p.top), twips(p.width), twips(p.height));
-    }
-    // Neither button is default: Enter in a text box confirms nothing.
-    for (QPushButton* button : {OKButton, CancelButton}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-        button->installEventFilter(this);
-    }
+    place(this, Layout);
+    plainButton(OKButton);
+    plainButton(CancelButton);
     setTabOrder(OKButton, CancelButton);
     setTabOrder(CancelButton, txtTitle);
     setTabOrder(txtTitle, txtKey);
@@ -73,35 +45,6 @@ frmSetClass::frmSetClass(Store& conn, QWidget* parent)
 
     connect(OKButton, &QPushButton::clicked, this, &frmSetClass::OKButton_Click);
     connect(CancelButton, &QPushButton::clicked, this, &frmSetClass::CancelButton_Click);
-}
-
-bool frmSetClass::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            static_cast<QPushButton*>(watched)->click();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
-}
-
-void frmSetClass::keyPressEvent(QKeyEvent* event)
-{
-    switch (event->key()) {
-    case Qt::Key_Escape:
-        // No cancel button: Esc closes nothing.
-        event->accept();
-        return;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        // Enter in a text box confirms nothing; on a button it presses that button (see eventFilter).
-        event->accept();
-        return;
-    default:
-        QDialog::keyPressEvent(event);
-    }
 }
 
 bool frmSetClass::Add(const QString& parentCode)

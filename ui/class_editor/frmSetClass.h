@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/FixedDialog.h"
 
 class QLabel;
 class QLineEdit;
@@ -9,7 +9,7 @@ class Store;
 
 // The class editor: creates a class under a parent, or changes a class's title and quick key.
 // One object serves one opening; Add and Edit show it modally and tell whether the store was changed.
-class frmSetClass : public QDialog
+class frmSetClass : public FixedDialog
 {
     Q_OBJECT
 public:
@@ -17,10 +17,6 @@ public:
 
     bool Add(const QString& parentCode);
     bool Edit(const QString& code);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void OKButton_Click();

@@ -6,6 +6,7 @@
 #include "store/Store.h"
 #include "ui/CommandLabel.h"
 #include "ui/FileDialog.h"
+#include "ui/Layout.h"
 #include "ui/MessageBox.h"
 #include "ui/Product.h"
 #include "ui/class_editor/frmSetClass.h"
@@ -26,19 +27,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Position and size of every control in twips; the class buttons are placed inside fmeClass.
-struct Placement
-{
-    const char16_t* name;
-    int left;
-    int top;
-    int width;
-    int height;
-};
-
 constexpr int ClientWidth = 10680;
 constexpr int ClientHeight = 7485;
 
+// Position and size of every control in twips; the class buttons are placed inside fmeClass.
 constexpr Placement Layout[] = {
     {u"Label1", 405, 345, 1815, 315},         {u"txtKey", 405, 675, 3240, 390},
     {u"Label3", 405, 1275, 1545, 315},        {u"Grid1", 4590, 675, 5715, 6465},
@@ -61,12 +53,6 @@ constexpr int TagRole = Qt::UserRole + 1;
 // The classic active-border grey behind the current keyword.
 const QColor ActiveBorder(212, 208, 200);
 const QColor CommandBlue(0, 0, 192);
-
-template <typename T> T* named(T* widget, const QString& name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
 
 } // namespace
 
@@ -171,11 +157,7 @@ void frmKorvel::buildControls()
     colour(Label4, palette().color(QPalette::Highlight));
     colour(Label2, Qt::red);
 
-    for (const Placement& p : Layout) {
-        auto* widget = findChild<QWidget*>(QString::fromUtf16(p.name));
-        Q_ASSERT(widget);
-        widget->setGeometry(twips(p.left), twips(p.top), twips(p.width), twips(p.height));
-    }
+    place(this, Layout);
 
     QWidget* const tabOrder[] = {txtKey, Grid1, ListView2, cmdDelKey, cmdUp, cmdDown, cmdAdd, cmdEdit, cmdDel};
     for (size_t i = 1; i < std::size(tabOrder); ++i)

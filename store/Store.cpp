@@ -1,6 +1,7 @@
 #include "Store.h"
 
 #include "ClassCode.h"
+#include "KeywordSet.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -31,10 +32,9 @@ const char* const SchemaStatements[] = {
     "CREATE UNIQUE INDEX KeyClass_code ON KeyClass(code)",
     // Serves the children of a code: one level, one prefix range.
     "CREATE INDEX KeyClass_level ON KeyClass(length(code), code)",
-    // Keywords compare without case for ASCII letters only; every other character, spaces included, counts.
     "CREATE TABLE Korvels ("
     " id INTEGER PRIMARY KEY,"
-    " keywords TEXT NOT NULL DEFAULT '' COLLATE NOCASE,"
+    " keywords TEXT NOT NULL DEFAULT '',"
     " isSet INTEGER NOT NULL DEFAULT 0,"
     " statue INTEGER NOT NULL DEFAULT 0,"
     " statue1 INTEGER NOT NULL DEFAULT 0,"
@@ -44,7 +44,6 @@ const char* const SchemaStatements[] = {
     "CREATE INDEX Korvels_unsorted ON Korvels(id) WHERE isSet = 0",
     // The grid's order: a subtree is one range of class codes, newest first within a class.
     "CREATE INDEX Korvels_class ON Korvels(classcode, id DESC)",
-    "CREATE INDEX Korvels_keywords ON Korvels(keywords)",
     "INSERT INTO KeyClass(code, title, qKey, maxnext, path) VALUES ('', '', '', 0, '')",
 };
 
@@ -101,7 +100,8 @@ Store::Store()
 
 Store::~Store()
 {
-    sqlite3_finalize(m_subtreeKeys);
+    for (sqlite3_stmt* statement : {m_subtreeKeys, m_insertKeyword, m_allKeywords})
+        sqlite3_finalize(statement);
     qDeleteAll(m_statements);
     m_statements.clear();
     if (QSqlDatabase::contains(m_connectionName)) {
@@ -493,44 +493,67 @@ Result<qint64> Store::importKeywords(const QList<KeywordRow>& rows)
     return stored;
 }
 
+sqlite3* Store::handle() const
+{
+    const QVariant driverHandle = QSqlDatabase::database(m_connectionName, false).driver()->handle();
+    if (driverHandle.isValid() && qstrcmp(driverHandle.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3* const*>(driverHandle.constData());
+    return nullptr;
+}
+
+sqlite3_stmt* Store::prepareNative(sqlite3_stmt*& cached, const char* sql, QString* error)
+{
+    if (cached)
+        return cached;
+    sqlite3* db = handle();
+    if (!db) {
+        *error = u"数据库未打开。"_s;
+        return nullptr;
+    }
+    if (sqlite3_prepare_v2(db, sql, -1, &cached, nullptr) != SQLITE_OK) {
+        *error = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_finalize(cached);
+        cached = nullptr;
+    }
+    return cached;
+}
+
 Status Store::subtreeKeys(const QString& code, QList<qint64>& ids, QList<QString>& classCodes)
 {
     ids.clear();
     classCodes.clear();
     // The grid of a large class reads tens of thousands of rows; SQLite's own interface reads them several
     // times faster than a QSqlQuery, which copies every value of every row into a QVariant.
-    sqlite3* handle = nullptr;
-    const QVariant driverHandle = QSqlDatabase::database(m_connectionName, false).driver()->handle();
-    if (driverHandle.isValid() && qstrcmp(driverHandle.typeName(), "sqlite3*") == 0)
-        handle = *static_cast<sqlite3* const*>(driverHandle.constData());
-    if (!handle)
-        return Status::failure(u"数据库未打开。"_s);
-    if (!m_subtreeKeys) {
-        const char* sql = "SELECT id, classcode FROM Korvels"
-                          " WHERE classcode >= ?1 AND classcode < ?2 ORDER BY classcode, id DESC";
-        if (sqlite3_prepare_v2(handle, sql, -1, &m_subtreeKeys, nullptr) != SQLITE_OK)
-            return Status::failure(QString::fromUtf8(sqlite3_errmsg(handle)));
-    }
+    QString error;
+    sqlite3_stmt* stmt = prepareNative(m_subtreeKeys,
+                                       "SELECT id, classcode FROM Korvels"
+                                       " WHERE classcode >= ?1 AND classcode < ?2 ORDER BY classcode, id DESC",
+                                       &error);
+    if (!stmt)
+        return Status::failure(error);
     const QByteArray lo = code.toUtf8();
     const QByteArray hi = prefixEnd(code).toUtf8();
-    sqlite3_bind_text(m_subtreeKeys, 1, lo.constData(), int(lo.size()), SQLITE_STATIC);
-    sqlite3_bind_text(m_subtreeKeys, 2, hi.constData(), int(hi.size()), SQLITE_STATIC);
+    sqlite3_bind_text(stmt, 1, lo.constData(), int(lo.size()), SQLITE_STATIC);
+    sqlite3_bind_text(stmt, 2, hi.constData(), int(hi.size()), SQLITE_STATIC);
     QByteArray currentBytes;
     QString current;
     int rc;
-    while ((rc = sqlite3_step(m_subtreeKeys)) == SQLITE_ROW) {
-        ids.append(sqlite3_column_int64(m_subtreeKeys, 0));
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_subtreeKeys, 1));
-        const int size = sqlite3_column_bytes(m_subtreeKeys, 1);
-        if (size != currentBytes.size() || memcmp(text, currentBytes.constData(), size_t(size)) != 0) {
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        ids.append(sqlite3_column_int64(stmt, 0));
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1));
+        const int size = sqlite3_column_bytes(stmt, 1);
+        const bool same
+            = size == currentBytes.size() && (size == 0 || memcmp(text, currentBytes.constData(), size_t(size)) == 0);
+        if (!same) {
             currentBytes = QByteArray(text, size);
             current = QString::fromUtf8(currentBytes);
         }
         classCodes.append(current);
     }
-    const QString error = rc == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(handle));
-    sqlite3_reset(m_subtreeKeys);
-    sqlite3_clear_bindings(m_subtreeKeys);
+    if (rc != SQLITE_DONE)
+        error = QString::fromUtf8(sqlite3_errmsg(handle()));
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
     if (!error.isEmpty()) {
         ids.clear();
         classCodes.clear();
@@ -560,4 +583,111 @@ Result<QList<KeywordRow>> Store::classPage(const QString& classCode, qint64 from
     if (error.isValid())
         return R::failure(describe(error));
     return rows;
+}
+
+Status Store::loadKeywords(KeywordSet& into)
+{
+    QString error;
+    sqlite3_stmt* stmt = prepareNative(m_allKeywords, "SELECT keywords FROM Korvels", &error);
+    if (!stmt)
+        return Status::failure(error);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+        into.insert(QByteArrayView(text, sqlite3_column_bytes(stmt, 0)));
+    }
+    if (rc != SQLITE_DONE)
+        error = QString::fromUtf8(sqlite3_errmsg(handle()));
+    sqlite3_reset(stmt);
+    return error.isEmpty() ? Status() : Status::failure(error);
+}
+
+Store::ChunkResult Store::addKeywordChunk(const QList<QString>& keywords, KeywordSet* seen)
+{
+    ChunkResult result;
+    sqlite3* db = handle();
+    sqlite3_stmt* insert = prepareNative(
+        m_insertKeyword, "INSERT INTO Korvels(keywords, isSet, statue, statue1) VALUES (?1, 0, 0, 0)", &result.error);
+    if (!insert)
+        return result;
+    // Taking the write lock at the start means a busy store is noticed before any work is done.
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        result.error = QString::fromUtf8(sqlite3_errmsg(db));
+        return result;
+    }
+    qint64 added = 0;
+    qint64 duplicates = 0;
+    for (const QString& keyword : keywords) {
+        const QByteArray bytes = keyword.toUtf8();
+        if (seen && seen->contains(bytes)) {
+            ++duplicates;
+            continue;
+        }
+        sqlite3_bind_text(insert, 1, bytes.constData(), int(bytes.size()), SQLITE_STATIC);
+        const int rc = sqlite3_step(insert);
+        sqlite3_reset(insert);
+        if (rc != SQLITE_DONE) {
+            result.error = QString::fromUtf8(sqlite3_errmsg(db));
+            break;
+        }
+        if (seen)
+            seen->insert(bytes);
+        ++added;
+    }
+    sqlite3_clear_bindings(insert);
+    // Some failures (a full disk, an I/O error) have already rolled the transaction back; after others the
+    // keywords before the failing one can still be kept.
+    if (!sqlite3_get_autocommit(db)) {
+        if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
+            result.added = added;
+            result.duplicates = duplicates;
+            result.processed = added + duplicates;
+        } else {
+            if (result.error.isEmpty())
+                result.error = QString::fromUtf8(sqlite3_errmsg(db));
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+    }
+    return result;
+}
+
+Result<QStringList> Store::pendingKeywords(int limit)
+{
+    const auto stmt = statement(u"SELECT keywords FROM Korvels WHERE isSet = 0 ORDER BY id LIMIT :n"_s);
+    if (!stmt)
+        return Result<QStringList>::failure(stmt.error());
+    QSqlQuery& q = **stmt;
+    q.bindValue(u":n"_s, limit);
+    if (!q.exec())
+        return Result<QStringList>::failure(describe(q.lastError()));
+    QStringList keywords;
+    while (q.next())
+        keywords << q.value(0).toString();
+    const QSqlError error = q.lastError();
+    q.finish();
+    if (error.isValid())
+        return Result<QStringList>::failure(describe(error));
+    return keywords;
+}
+
+Status Store::deleteKeyword(qint64 id)
+{
+    const auto stmt = statement(u"DELETE FROM Korvels WHERE id = :id"_s);
+    if (!stmt)
+        return Status::failure(stmt.error());
+    QSqlQuery& q = **stmt;
+    q.bindValue(u":id"_s, id);
+    if (!q.exec())
+        return Status::failure(describe(q.lastError()));
+    return {};
+}
+
+Status Store::deleteAllKeywords()
+{
+    const auto stmt = statement(u"DELETE FROM Korvels"_s);
+    if (!stmt)
+        return Status::failure(stmt.error());
+    if (!(*stmt)->exec())
+        return Status::failure(describe((*stmt)->lastError()));
+    return {};
 }

@@ -11,6 +11,8 @@
 #include <functional>
 #include <optional>
 
+class KeywordSet;
+struct sqlite3;
 struct sqlite3_stmt;
 
 // One row of KeyClass.
@@ -80,6 +82,27 @@ public:
     Result<QList<KeywordRow>> classPage(const QString& classCode, qint64 fromId, int limit);
     // Stores each keyword as given, unsorted, in one transaction; gives how many were stored.
     Result<qint64> insertKeywords(const QStringList& keywords);
+    // What a chunk of a keyword batch came to. Counts cover only what was committed; on a failure the
+    // keywords before the failing one stay stored when the store allows it, and error says why it stopped.
+    struct ChunkResult
+    {
+        qint64 added = 0;
+        qint64 duplicates = 0;
+        qint64 processed = 0;
+        QString error;
+    };
+    // Every stored keyword, for a batch's duplicate test.
+    Status loadKeywords(KeywordSet& into);
+    // Stores a chunk of keywords, unsorted, in one transaction, each exactly as given. Given a set, a keyword
+    // equal to one in it is counted as a duplicate and not stored, and each stored keyword joins the set.
+    ChunkResult addKeywordChunk(const QList<QString>& keywords, KeywordSet* seen);
+
+    // The next unsorted keywords in the order the filing loop serves them.
+    Result<QStringList> pendingKeywords(int limit);
+    // Removes one keyword; removing an id that is not there is no error.
+    Status deleteKeyword(qint64 id);
+    Status deleteAllKeywords();
+
     // Stores rows as given, in one transaction: filed under their class code when it is not empty.
     // Ids are the store's. For imports and for building large stores in benchmarks.
     Result<qint64> importKeywords(const QList<KeywordRow>& rows);
@@ -89,9 +112,14 @@ private:
     Result<QSqlQuery*> statement(const QString& sql);
     Status checkSchema();
     Status inTransaction(const std::function<Status()>& work);
+    // SQLite's own handle under the Qt connection, for the few reads and writes of many rows.
+    sqlite3* handle() const;
+    sqlite3_stmt* prepareNative(sqlite3_stmt*& cached, const char* sql, QString* error);
 
     QString m_connectionName;
     QString m_path;
     QHash<QString, QSqlQuery*> m_statements;
     sqlite3_stmt* m_subtreeKeys = nullptr;
+    sqlite3_stmt* m_insertKeyword = nullptr;
+    sqlite3_stmt* m_allKeywords = nullptr;
 };

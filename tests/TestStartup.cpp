@@ -77,7 +77,7 @@ void TestStartup::initIsNewAndComplete()
         RawDb raw(path);
         QCOMPARE(raw.value(u"SELECT count(*) FROM KeyClass WHERE code = ''"_s), u"1"_s);
         QCOMPARE(raw.value(u"SELECT count(*) FROM Korvels"_s), u"0"_s);
-        QCOMPARE(raw.value(u"SELECT count(*) FROM sqlite_master WHERE type = 'index'"_s), u"5"_s);
+        QCOMPARE(raw.value(u"SELECT count(*) FROM sqlite_master WHERE type = 'index'"_s), u"4"_s);
     }
 
     // Once more on the same path: refused on standard error, the store untouched.

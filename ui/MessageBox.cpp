@@ -15,6 +15,7 @@ struct Capture
     bool on = false;
     QQueue<MessageBox::Answer> answers;
     QList<MessageBox::Shown> shown;
+    std::function<void(const MessageBox::Shown&)> hook;
 };
 
 Capture& capture()
@@ -42,6 +43,8 @@ MessageBox::Answer MessageBox::show(QWidget* parent, const QString& text, const 
     Capture& c = capture();
     if (c.on) {
         c.shown.append({text, title, icon, buttons, defaultAnswer});
+        if (c.hook)
+            c.hook(c.shown.last());
         return c.answers.isEmpty() ? defaultAnswer : c.answers.dequeue();
     }
     if (const QString log = messageLogPath(); !log.isEmpty()) {
@@ -79,6 +82,12 @@ void MessageBox::setCapturing(bool on)
     c.on = on;
     c.answers.clear();
     c.shown.clear();
+    c.hook = nullptr;
+}
+
+void MessageBox::setCaptureHook(std::function<void(const Shown&)> hook)
+{
+    capture().hook = std::move(hook);
 }
 
 void MessageBox::queueAnswer(Answer answer)

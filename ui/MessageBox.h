@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 // Every message box of the program goes through here, so that a test can answer it without a screen.
@@ -46,4 +48,6 @@ public:
     static void setCapturing(bool on);
     static void queueAnswer(Answer answer);
     static QList<Shown> takeShown();
+    // For tests: called with each captured box while it would be on screen.
+    static void setCaptureHook(std::function<void(const Shown&)> hook);
 };

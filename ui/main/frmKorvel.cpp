@@ -8,8 +8,11 @@
 #include "ui/FileDialog.h"
 #include "ui/Layout.h"
 #include "ui/MessageBox.h"
+#include "ui/Modal.h"
 #include "ui/Product.h"
+#include "ui/add_words/frmAddWords.h"
 #include "ui/class_editor/frmSetClass.h"
+#include "ui/pending/frmNeedSet.h"
 
 #include <QApplication>
 #include <QDir>
@@ -532,10 +535,46 @@ void frmKorvel::cmdDel_Click()
     LoadClassList();
 }
 
-void frmKorvel::cmdDelKey_Click() { }
+// ---- Keyword intake and deletion ----
 
-void frmKorvel::lblAddWords_Click() { }
+void frmKorvel::lblAddWords_Click()
+{
+    frmAddWords dialog(Conn, this);
+    if (dialog.Init())
+        LoadNextKeyword();
+}
 
-void frmKorvel::lblClearWords_Click() { }
+void frmKorvel::txtKey_DblClick()
+{
+    frmNeedSet view(this);
+    if (view.Form_Load(Conn))
+        Modal::exec(view);
+}
 
-void frmKorvel::txtKey_DblClick() { }
+void frmKorvel::cmdDelKey_Click()
+{
+    if (const Status deleted = Conn.deleteKeyword(KeyId); !deleted) {
+        showStoreError(deleted.error());
+        return;
+    }
+    m_gridModel->removeId(KeyId);
+    LoadNextKeyword();
+}
+
+void frmKorvel::lblClearWords_Click()
+{
+    const auto answer
+        = MessageBox::show(this, u"确认删除所有关键词吗？ 数据将不可恢复！"_s, u"注意"_s, MessageBox::Icon::Exclamation,
+                           MessageBox::Buttons::YesNo, MessageBox::Answer::Yes);
+    if (answer != MessageBox::Answer::Yes)
+        return;
+    if (const Status deleted = Conn.deleteAllKeywords(); !deleted) {
+        showStoreError(deleted.error());
+        return;
+    }
+    // Every keyword is gone, so the grid lists none, whichever class it was showing.
+    m_gridModel->clearRows();
+    LoadClassKeywords();
+    KeyId = 0;
+    txtKey->clear();
+}

@@ -1,0 +1,323 @@
+#include "TestSupport.h"
+#include "store/KeywordSet.h"
+#include "ui/MessageBox.h"
+#include "ui/Modal.h"
+#include "ui/add_words/frmAddWords.h"
+#include "ui/main/KeywordGridModel.h"
+#include "ui/main/frmKorvel.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+// Keywords in, keywords out: the add-keywords dialog, the pending view, and the two deletions.
+class TestIntake : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void linesAndBlanks();
+    void keywordEquality();
+    void batchesAndTheirResults();
+    void duplicatesWithAndWithoutTheBox();
+    void buttonsDuringABatchAndAFailureHalfway();
+    void countsBeyondSixteenBits();
+    void deletingTheCurrentKeyword();
+    void deletingEverything();
+    void pendingView();
+
+private:
+    frmKorvel* open();
+    // Opens the add-keywords dialog from the main window and adds each text as one batch.
+    void addBatches(const QStringList& texts, bool excludeDuplicates = true);
+    QStringList messages();
+    QStringList keywords() { return m_raw->rows(u"SELECT keywords FROM Korvels ORDER BY id"_s); }
+    QLineEdit* txtKey() const { return m_window->findChild<QLineEdit*>(u"txtKey"_s); }
+
+    std::unique_ptr<TempStore> m_temp;
+    std::unique_ptr<RawDb> m_raw;
+    std::unique_ptr<Store> m_store;
+    std::unique_ptr<frmKorvel> m_window;
+};
+
+void TestIntake::init()
+{
+    MessageBox::setCapturing(true);
+    m_temp = std::make_unique<TempStore>();
+    m_store = std::make_unique<Store>();
+    QVERIFY(m_store->open(m_temp->path).ok());
+    m_raw = std::make_unique<RawDb>(m_temp->path);
+}
+
+void TestIntake::cleanup()
+{
+    Modal::setDriver({});
+    m_window.reset();
+    m_store.reset();
+    m_raw.reset();
+    m_temp.reset();
+    MessageBox::setCapturing(false);
+}
+
+frmKorvel* TestIntake::open()
+{
+    m_window = std::make_unique<frmKorvel>(*m_store);
+    m_window->Form_Load();
+    m_window->show();
+    return m_window.get();
+}
+
+void TestIntake::addBatches(const QStringList& texts, bool excludeDuplicates)
+{
+    Modal::setDriver([=](QDialog& d) {
+        d.findChild<QCheckBox*>(u"Check1"_s)->setChecked(excludeDuplicates);
+        for (const QString& text : texts) {
+            d.findChild<QPlainTextEdit*>(u"txtKeys"_s)->setPlainText(text);
+            QTest::mouseClick(d.findChild<QPushButton*>(u"cmdAdd"_s), Qt::LeftButton);
+        }
+        QTest::mouseClick(d.findChild<QPushButton*>(u"cmdExit"_s), Qt::LeftButton);
+    });
+    QTest::mouseClick(m_window->findChild<QWidget*>(u"lblAddWords"_s), Qt::LeftButton);
+    Modal::setDriver({});
+}
+
+QStringList TestIntake::messages()
+{
+    QStringList texts;
+    for (const MessageBox::Shown& shown : MessageBox::takeShown())
+        texts << shown.text;
+    return texts;
+}
+
+void TestIntake::linesAndBlanks()
+{
+    const auto split = [](const QString& text) {
+        QStringList out;
+        for (QStringView line : frmAddWords::splitLines(text))
+            out << line.toString();
+        return out;
+    };
+    QCOMPARE(split(u"abc"_s), QStringList(u"abc"_s));
+    QCOMPARE(split(u"a\r\nb\nc\rd\r\n"_s), QStringList({u"a"_s, u"b"_s, u"c"_s, u"d"_s, QString()}));
+    // A lone CR followed by LF elsewhere, and the text box's own paragraph separator.
+    QCOMPARE(split(u"a\r\rb\u2029c"_s), QStringList({u"a"_s, QString(), u"b"_s, u"c"_s}));
+
+    QVERIFY(frmAddWords::isBlank(u""_s));
+    QVERIFY(frmAddWords::isBlank(u"   "_s));
+    QVERIFY(frmAddWords::isBlank(u" \t\u3000 "_s));
+    QVERIFY(!frmAddWords::isBlank(u" a "_s));
+    QVERIFY(!frmAddWords::isBlank(u"\u200b"_s));
+}
+
+void TestIntake::keywordEquality()
+{
+    KeywordSet set;
+    QVERIFY(set.insert("Apple"));
+    QVERIFY(!set.insert("apple"));
+    QVERIFY(set.contains("APPLE"));
+    // Spaces count, and case folding stops at ASCII.
+    QVERIFY(!set.contains(" apple"));
+    QVERIFY(!set.contains("apple "));
+    QVERIFY(set.insert(QStringLiteral("É").toUtf8()));
+    QVERIFY(set.insert(QStringLiteral("é").toUtf8()));
+    QVERIFY(set.insert(QByteArrayView("a\0b", 3)));
+    QVERIFY(set.insert(QByteArrayView("a\0c", 3)));
+    // Enough keywords to make the table grow several times, each still found.
+    for (int i = 0; i < 5000; ++i)
+        QVERIFY(set.insert(QByteArray(QByteArray::number(i) + "x")));
+    for (int i = 0; i < 5000; ++i)
+        QVERIFY(set.contains(QByteArray(QByteArray::number(i) + "X")));
+    QCOMPARE(set.size(), 5005);
+}
+
+void TestIntake::batchesAndTheirResults()
+{
+    QVERIFY(m_raw->exec(u"INSERT INTO Korvels(id, keywords, isSet, classcode) VALUES (1, 'filed', 1, '001')"_s));
+    open();
+    QCOMPARE(messages(), QStringList(u"所有关键词已设置完毕！"_s));
+    addBatches({u"abc\r\n\r\n   \r\ndef"_s});
+    const auto shown = MessageBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.at(0).text, u"2个关键词增加成功！0个关键词因为重复未增加！"_s);
+    QCOMPARE(shown.at(0).title, u"提示"_s);
+    QCOMPARE(shown.at(0).icon, MessageBox::Icon::Information);
+    QCOMPARE(keywords(), QStringList({u"filed"_s, u"abc"_s, u"def"_s}));
+    // The dialog added something: the main window moves on to the first unsorted keyword.
+    QCOMPARE(txtKey()->text(), u"abc"_s);
+
+    // An empty text is refused; a text of blanks passes and adds nothing; one batch that added something is
+    // enough for the main window to fetch again.
+    QVERIFY(m_raw->exec(u"UPDATE Korvels SET isSet = 1"_s));
+    addBatches({QString(), u"  \n \u3000\n"_s, u" ghi "_s, u"abc"_s});
+    QCOMPARE(messages(),
+             QStringList({u"请输入关键词！"_s, u"0个关键词增加成功！0个关键词因为重复未增加！"_s,
+                          u"1个关键词增加成功！0个关键词因为重复未增加！"_s,
+                          u"0个关键词增加成功！1个关键词因为重复未增加！"_s}));
+    QCOMPARE(keywords().last(), u" ghi "_s);
+    QCOMPARE(txtKey()->text(), u" ghi "_s);
+
+    // Only duplicates: the dialog reports false and the current keyword stays.
+    txtKey()->setText(u"still here"_s);
+    addBatches({u"abc\ndef"_s});
+    QCOMPARE(messages(), QStringList(u"0个关键词增加成功！2个关键词因为重复未增加！"_s));
+    QCOMPARE(txtKey()->text(), u"still here"_s);
+}
+
+void TestIntake::duplicatesWithAndWithoutTheBox()
+{
+    open();
+    messages();
+    const QString text = u"手机\nPhone\nphone\n 手机\n手机"_s;
+    addBatches({text, text});
+    QCOMPARE(messages(),
+             QStringList({u"3个关键词增加成功！2个关键词因为重复未增加！"_s,
+                          u"0个关键词增加成功！5个关键词因为重复未增加！"_s}));
+    QCOMPARE(keywords(), QStringList({u"手机"_s, u"Phone"_s, u" 手机"_s}));
+    addBatches({text}, false);
+    QCOMPARE(messages(), QStringList(u"5个关键词增加成功！0个关键词因为重复未增加！"_s));
+    QCOMPARE(keywords().size(), 8);
+}
+
+void TestIntake::buttonsDuringABatchAndAFailureHalfway()
+{
+    open();
+    messages();
+    QVERIFY(m_raw->exec(u"CREATE TRIGGER refuse BEFORE INSERT ON Korvels WHEN NEW.keywords = 'bad' "
+                        u"BEGIN SELECT RAISE(ABORT, 'no room for bad'); END"_s));
+    QList<bool> enabledWhileShown;
+    Modal::setDriver([&](QDialog& d) {
+        auto* add = d.findChild<QPushButton*>(u"cmdAdd"_s);
+        auto* exit = d.findChild<QPushButton*>(u"cmdExit"_s);
+        MessageBox::setCaptureHook(
+            [&](const MessageBox::Shown&) { enabledWhileShown << add->isEnabled() << exit->isEnabled(); });
+        d.findChild<QPlainTextEdit*>(u"txtKeys"_s)->setPlainText(u"one\ntwo\nbad\nfour"_s);
+        QTest::mouseClick(add, Qt::LeftButton);
+        QVERIFY(add->isEnabled());
+        QVERIFY(exit->isEnabled());
+        MessageBox::setCaptureHook({});
+        QTest::mouseClick(exit, Qt::LeftButton);
+    });
+    QTest::mouseClick(m_window->findChild<QWidget*>(u"lblAddWords"_s), Qt::LeftButton);
+    QCOMPARE(enabledWhileShown, QList<bool>({false, false}));
+    // What came before the failing line stays, and the operator is told how far it got and why it stopped.
+    QCOMPARE(keywords(), QStringList({u"one"_s, u"two"_s}));
+    const QStringList shown = messages();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown.first().contains(u"no room for bad"_s) && shown.first().contains(u"2个关键词增加成功"_s),
+             qPrintable(shown.first()));
+    QCOMPARE(txtKey()->text(), u"one"_s);
+}
+
+void TestIntake::countsBeyondSixteenBits()
+{
+    open();
+    messages();
+    QString text;
+    for (int i = 0; i < 40000; ++i)
+        text += QString::number(i % 35000) + u'\n';
+    addBatches({text});
+    QCOMPARE(messages(), QStringList(u"35000个关键词增加成功！5000个关键词因为重复未增加！"_s));
+    QCOMPARE(m_raw->value(u"SELECT count(*) FROM Korvels"_s), u"35000"_s);
+}
+
+void TestIntake::deletingTheCurrentKeyword()
+{
+    QVERIFY(m_store->addClass({}, u"甲"_s, u"1"_s).ok());
+    QVERIFY(m_raw->exec(
+        u"INSERT INTO Korvels(id, keywords, isSet, classcode, classname) VALUES (2, 'back', 1, '001', '甲')"_s));
+    QVERIFY(m_store->insertKeywords({u"first"_s, u"first"_s, u"last"_s}).ok());
+    open();
+    auto* del = m_window->findChild<QPushButton*>(u"cmdDelKey"_s);
+
+    // Exactly the current row goes, not its twin.
+    QTest::mouseClick(del, Qt::LeftButton);
+    QCOMPARE(keywords(), QStringList({u"back"_s, u"first"_s, u"last"_s}));
+    QCOMPARE(txtKey()->text(), u"first"_s);
+
+    // After a take-back the taken-back keyword is the one deleted.
+    auto* grid = m_window->findChild<QAbstractItemView*>(u"Grid1"_s);
+    QTest::mousePress(grid->viewport(), Qt::RightButton, {}, grid->visualRect(grid->model()->index(0, 2)).center());
+    QCOMPARE(txtKey()->text(), u"back"_s);
+    QTest::mouseClick(del, Qt::LeftButton);
+    QCOMPARE(keywords(), QStringList({u"first"_s, u"last"_s}));
+    QCOMPARE(txtKey()->text(), u"first"_s);
+
+    QTest::mouseClick(del, Qt::LeftButton);
+    QTest::mouseClick(del, Qt::LeftButton);
+    QCOMPARE(keywords(), QStringList());
+    QCOMPARE(messages(), QStringList(u"所有关键词已设置完毕！"_s));
+    // With no current keyword nothing is removed, and the loop says again that all is set.
+    QVERIFY(m_store->insertKeywords({u"late"_s}).ok());
+    QCOMPARE(m_window->keyId(), 0);
+    QTest::mouseClick(del, Qt::LeftButton);
+    QCOMPARE(keywords(), QStringList(u"late"_s));
+    QCOMPARE(txtKey()->text(), u"late"_s);
+}
+
+void TestIntake::deletingEverything()
+{
+    QVERIFY(m_store->addClass({}, u"甲"_s, u"1"_s).ok());
+    QVERIFY(m_store->insertKeywords({u"a"_s, u"b"_s, u"c"_s}).ok());
+    open();
+    QTest::mouseRelease(m_window->findChild<QTreeWidget*>(u"ListView2"_s)->viewport(), Qt::RightButton, {}, {5, 5});
+    auto* clear = m_window->findChild<QWidget*>(u"lblClearWords"_s);
+
+    MessageBox::queueAnswer(MessageBox::Answer::No);
+    QTest::mouseClick(clear, Qt::LeftButton);
+    const auto asked = MessageBox::takeShown();
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(asked.at(0).text, u"确认删除所有关键词吗？ 数据将不可恢复！"_s);
+    QCOMPARE(asked.at(0).title, u"注意"_s);
+    QCOMPARE(asked.at(0).icon, MessageBox::Icon::Exclamation);
+    QCOMPARE(asked.at(0).buttons, MessageBox::Buttons::YesNo);
+    QCOMPARE(asked.at(0).defaultAnswer, MessageBox::Answer::Yes);
+    QCOMPARE(keywords().size(), 3);
+
+    MessageBox::queueAnswer(MessageBox::Answer::Yes);
+    QTest::mouseClick(clear, Qt::LeftButton);
+    QCOMPARE(messages().size(), 1);
+    QCOMPARE(keywords(), QStringList());
+    QCOMPARE(m_raw->value(u"SELECT count(*) FROM KeyClass"_s), u"2"_s);
+    QCOMPARE(m_window->gridModel()->rowCount(), 0);
+    QCOMPARE(m_window->keyId(), 0);
+    QCOMPARE(txtKey()->text(), QString());
+}
+
+void TestIntake::pendingView()
+{
+    QStringList many;
+    for (int i = 0; i < 150; ++i)
+        many << u"k%1"_s.arg(i, 3, 10, QChar(u'0'));
+    QVERIFY(m_store->insertKeywords(many).ok());
+    QVERIFY(m_store->addClass({}, u"甲"_s, u"1"_s).ok());
+    open();
+    QString seen;
+    Modal::setDriver([&](QDialog& d) {
+        QCOMPARE(d.windowTitle(), u"最近需要设定的关键词"_s);
+        QCOMPARE(d.size(), QSize(244, 297));
+        QCOMPARE(d.findChild<QWidget*>(u"txtKeys"_s)->geometry(), QRect(9, 9, 226, 277));
+        seen = d.findChild<QPlainTextEdit*>(u"txtKeys"_s)->toPlainText();
+    });
+    const auto look = [&] {
+        seen = u"not opened"_s;
+        QTest::mouseDClick(txtKey(), Qt::LeftButton);
+        return seen;
+    };
+    QCOMPARE(look(), QStringList(many.mid(0, 100)).join(u'\n') + u'\n');
+
+    // Filing one moves the list up.
+    QTest::keyClick(txtKey(), '1');
+    QVERIFY(look().startsWith(u"k001\nk002\n"_s));
+
+    QVERIFY(m_raw->exec(u"UPDATE Korvels SET isSet = 1 WHERE keywords <> 'k149'"_s));
+    QCOMPARE(look(), u"k149\n"_s);
+    QVERIFY(m_raw->exec(u"UPDATE Korvels SET isSet = 1"_s));
+    QCOMPARE(look(), QString());
+}
+
+QTEST_MAIN(TestIntake)
+#include "TestIntake.moc"

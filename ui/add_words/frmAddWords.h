@@ -1,0 +1,38 @@
+#pragma once
+
+#include "ui/FixedDialog.h"
+
+class QCheckBox;
+class QPlainTextEdit;
+class QPushButton;
+class Store;
+
+// Keywords in bulk, one per line, with or without leaving out those already stored.
+// One object serves one opening; Init shows it modally and tells whether anything was added.
+class frmAddWords : public FixedDialog
+{
+    Q_OBJECT
+public:
+    explicit frmAddWords(Store& conn, QWidget* parent = nullptr);
+
+    bool Init();
+
+    // The lines of a text as the operator sees them: cut at every line end (CR LF, LF, CR, and the
+    // paragraph and line separators a text box may hold). No line ever contains a line break.
+    static QList<QStringView> splitLines(QStringView text);
+    // A line of nothing but white space (full-width spaces and tabs included) is blank and skipped.
+    static bool isBlank(QStringView line);
+
+private:
+    void cmdAdd_Click();
+    void cmdExit_Click();
+    void AddWords();
+
+    Store& Conn;
+    bool WordsAdded = false;
+
+    QCheckBox* Check1 = nullptr;
+    QPushButton* cmdAdd = nullptr;
+    QPushButton* cmdExit = nullptr;
+    QPlainTextEdit* txtKeys = nullptr;
+};

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLockFile>
 #include <QScopeGuard>
 #include <QScreen>
 
@@ -20,6 +21,8 @@ QString defaultStorePath()
 namespace {
 // Lives in Main, so that it closes while the application object still exists.
 Store* s_conn = nullptr;
+// Held from a successful open to the end of the process.
+std::unique_ptr<QLockFile> s_lock;
 } // namespace
 
 Store& Conn()
@@ -30,7 +33,18 @@ Store& Conn()
 
 bool OpenDatabase(const QString& path)
 {
-    const Status opened = Conn().open(path);
+    // One window per store: a second one would show classes and grids that the first one changes under it.
+    // A lock left by a process that died is taken over.
+    s_lock = std::make_unique<QLockFile>(path + u".lock"_s);
+    s_lock->setStaleLockTime(0);
+    Status opened;
+    if (!s_lock->tryLock(0) && s_lock->error() == QLockFile::LockFailedError) {
+        qint64 pid = 0;
+        s_lock->getLockInfo(&pid, nullptr, nullptr);
+        opened = Status::failure(u"这个数据库已经在另一个关键词分类窗口中打开（进程 %1）。"_s.arg(pid));
+    } else {
+        opened = Conn().open(path);
+    }
     if (opened)
         return true;
     MessageBox::show(nullptr, opened.error() + u"\n数据库文件："_s + QDir::toNativeSeparators(path), productTitle(),

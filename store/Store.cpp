@@ -100,14 +100,7 @@ Store::Store()
 
 Store::~Store()
 {
-    for (sqlite3_stmt* statement : {m_subtreeKeys, m_insertKeyword, m_allKeywords})
-        sqlite3_finalize(statement);
-    qDeleteAll(m_statements);
-    m_statements.clear();
-    if (QSqlDatabase::contains(m_connectionName)) {
-        QSqlDatabase::database(m_connectionName, false).close();
-        QSqlDatabase::removeDatabase(m_connectionName);
-    }
+    close();
 }
 
 Status Store::create(const QString& path)
@@ -298,6 +291,8 @@ Result<std::optional<ClassRow>> Store::classByCode(const QString& code)
 
 Result<QString> Store::addClass(const QString& parentCode, const QString& title, const QString& qKey)
 {
+    if (const Status intact = checkNotMoved(); !intact)
+        return Result<QString>::failure(intact.error());
     QString newCode;
     const Status status = inTransaction([&]() -> Status {
         const auto parent = classByCode(parentCode);
@@ -341,6 +336,8 @@ Result<QString> Store::addClass(const QString& parentCode, const QString& title,
 
 Result<bool> Store::editClass(const QString& code, const QString& title, const QString& qKey)
 {
+    if (const Status intact = checkNotMoved(); !intact)
+        return Result<bool>::failure(intact.error());
     const auto stmt = statement(u"UPDATE KeyClass SET title = :title, qKey = :qKey WHERE code = :code"_s);
     if (!stmt)
         return Result<bool>::failure(stmt.error());
@@ -373,6 +370,8 @@ Result<bool> Store::subtreeHasKeywords(const QString& code)
 
 Status Store::deleteClass(const QString& code)
 {
+    if (const Status intact = checkNotMoved(); !intact)
+        return intact;
     const auto stmt = statement(u"DELETE FROM KeyClass WHERE code = :code"_s);
     if (!stmt)
         return Status::failure(stmt.error());
@@ -406,6 +405,8 @@ Result<std::optional<KeywordRow>> Store::nextUnsorted()
 
 Result<bool> Store::fileKeyword(qint64 id, const QString& classCode, const QString& className)
 {
+    if (const Status intact = checkNotMoved(); !intact)
+        return Result<bool>::failure(intact.error());
     const auto stmt = statement(u"UPDATE Korvels SET classcode = :code, classname = :name, isSet = 1 WHERE id = :id"_s);
     if (!stmt)
         return Result<bool>::failure(stmt.error());
@@ -420,6 +421,8 @@ Result<bool> Store::fileKeyword(qint64 id, const QString& classCode, const QStri
 
 Result<bool> Store::unfileKeyword(qint64 id)
 {
+    if (const Status intact = checkNotMoved(); !intact)
+        return Result<bool>::failure(intact.error());
     const auto stmt = statement(u"UPDATE Korvels SET isSet = 0, classcode = '', classname = '' WHERE id = :id"_s);
     if (!stmt)
         return Result<bool>::failure(stmt.error());
@@ -449,6 +452,8 @@ Result<std::optional<KeywordRow>> Store::keywordById(qint64 id)
 
 Result<qint64> Store::insertKeywords(const QStringList& keywords)
 {
+    if (const Status intact = checkNotMoved(); !intact)
+        return Result<qint64>::failure(intact.error());
     qint64 stored = 0;
     const Status status = inTransaction([&]() -> Status {
         const auto stmt = statement(u"INSERT INTO Korvels(keywords, isSet, statue, statue1) VALUES (:k, 0, 0, 0)"_s);
@@ -470,6 +475,8 @@ Result<qint64> Store::insertKeywords(const QStringList& keywords)
 
 Result<qint64> Store::importKeywords(const QList<KeywordRow>& rows)
 {
+    if (const Status intact = checkNotMoved(); !intact)
+        return Result<qint64>::failure(intact.error());
     qint64 stored = 0;
     const Status status = inTransaction([&]() -> Status {
         const auto stmt = statement(u"INSERT INTO Korvels(keywords, isSet, statue, statue1, classcode, classname)"
@@ -516,6 +523,65 @@ sqlite3_stmt* Store::prepareNative(sqlite3_stmt*& cached, const char* sql, QStri
         cached = nullptr;
     }
     return cached;
+}
+
+Status Store::checkNotMoved()
+{
+    sqlite3* db = handle();
+    int moved = 0;
+    if (!db || sqlite3_file_control(db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK || !moved)
+        return {};
+    if (QFileInfo::exists(m_path) || QFileInfo(m_path).isSymLink()) {
+        // Replaced: whatever is at the path now is not ours to write.
+        return Status::failure(
+            u"数据库文件已被替换，为免数据丢失，不再写入：%1\n请关闭程序，放回原来的数据库文件后重新打开。"_s.arg(
+                m_path));
+    }
+    // Deleted or moved away: the open connection still reads every row, so they are written back to where the
+    // file was and the connection moves over to that copy. The write asked for is left for the operator to
+    // repeat, once they have read what happened.
+    if (const QString failed = restoreDeletedFile(); !failed.isEmpty())
+        return Status::failure(u"数据库文件已被删除或移走，无法恢复到原位置：%1\n%2"_s.arg(m_path, failed));
+    return Status::failure(
+        u"数据库文件已被删除或移走，已把打开的数据恢复到原位置：%1\n刚才的操作没有执行，请再做一次。"_s.arg(m_path));
+}
+
+QString Store::restoreDeletedFile()
+{
+    sqlite3* db = handle();
+    sqlite3_stmt* copy = nullptr;
+    QString error;
+    if (sqlite3_prepare_v2(db, "VACUUM INTO ?1", -1, &copy, nullptr) == SQLITE_OK) {
+        const QByteArray target = QFile::encodeName(m_path);
+        sqlite3_bind_text(copy, 1, target.constData(), int(target.size()), SQLITE_TRANSIENT);
+        if (sqlite3_step(copy) != SQLITE_DONE)
+            error = QString::fromUtf8(sqlite3_errmsg(db));
+    } else {
+        error = QString::fromUtf8(sqlite3_errmsg(db));
+    }
+    sqlite3_finalize(copy);
+    if (!error.isEmpty())
+        return error;
+    close();
+    if (const Status reopened = open(m_path); !reopened)
+        return reopened.error();
+    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+    q.exec(u"PRAGMA journal_mode = WAL"_s);
+    return {};
+}
+
+void Store::close()
+{
+    for (sqlite3_stmt** statement : {&m_subtreeKeys, &m_insertKeyword, &m_allKeywords}) {
+        sqlite3_finalize(*statement);
+        *statement = nullptr;
+    }
+    qDeleteAll(m_statements);
+    m_statements.clear();
+    if (QSqlDatabase::contains(m_connectionName)) {
+        QSqlDatabase::database(m_connectionName, false).close();
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
 }
 
 Status Store::subtreeKeys(const QString& code, QList<qint64>& ids, QList<QString>& classCodes)
@@ -605,6 +671,10 @@ Status Store::loadKeywords(KeywordSet& into)
 Store::ChunkResult Store::addKeywordChunk(const QList<QString>& keywords, KeywordSet* seen)
 {
     ChunkResult result;
+    if (const Status intact = checkNotMoved(); !intact) {
+        result.error = intact.error();
+        return result;
+    }
     sqlite3* db = handle();
     sqlite3_stmt* insert = prepareNative(
         m_insertKeyword, "INSERT INTO Korvels(keywords, isSet, statue, statue1) VALUES (?1, 0, 0, 0)", &result.error);
@@ -672,6 +742,8 @@ Result<QStringList> Store::pendingKeywords(int limit)
 
 Status Store::deleteKeyword(qint64 id)
 {
+    if (const Status intact = checkNotMoved(); !intact)
+        return intact;
     const auto stmt = statement(u"DELETE FROM Korvels WHERE id = :id"_s);
     if (!stmt)
         return Status::failure(stmt.error());
@@ -684,6 +756,8 @@ Status Store::deleteKeyword(qint64 id)
 
 Status Store::deleteAllKeywords()
 {
+    if (const Status intact = checkNotMoved(); !intact)
+        return intact;
     const auto stmt = statement(u"DELETE FROM Korvels"_s);
     if (!stmt)
         return Status::failure(stmt.error());

@@ -53,6 +53,8 @@ public:
     // Opens an existing store read-write (never creates one) and checks that it holds what the program needs.
     Status open(const QString& path);
     bool isOpen() const;
+    // The name of the Qt connection, for tests that need to bend it (a size limit, read-only mode).
+    const QString& connectionName() const { return m_connectionName; }
     QString path() const { return m_path; }
 
     // Classes.
@@ -115,6 +117,13 @@ private:
     // SQLite's own handle under the Qt connection, for the few reads and writes of many rows.
     sqlite3* handle() const;
     sqlite3_stmt* prepareNative(sqlite3_stmt*& cached, const char* sql, QString* error);
+    // Refuses to write once the file has been deleted, moved or replaced under the open connection: the
+    // writes would go to a file nobody can open again. A file gone from its path is restored there first.
+    Status checkNotMoved();
+    // Writes the open database back to its path after the file was deleted, and reopens it there; gives the
+    // reason when that fails.
+    QString restoreDeletedFile();
+    void close();
 
     QString m_connectionName;
     QString m_path;

@@ -14,6 +14,7 @@ private slots:
     void failuresShowOneMessageAndNoWindow();
     void storeIsFoundBesideTheProgram();
     void helpAndVersion();
+    void oneWindowPerStore();
 
 private:
     struct Run
@@ -171,6 +172,34 @@ void TestStartup::helpAndVersion()
     QVERIFY(bad.finished);
     QVERIFY(bad.exitCode != 0);
     QVERIFY(bad.messages.isEmpty());
+}
+
+void TestStartup::oneWindowPerStore()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"Data.db"_s);
+    QVERIFY(Store::create(path).ok());
+    QProcess first;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"KORVEL_MESSAGE_LOG"_s, dir.filePath(u"first.log"_s));
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    first.setProcessEnvironment(env);
+    first.start(QString::fromUtf8(KORVEL_BINARY), {u"--db"_s, path});
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(u"first.log"_s)), 20000);
+
+    // A second window on the same store is refused, with one clear message.
+    Run second = run(QString::fromUtf8(KORVEL_BINARY), {u"--db"_s, path});
+    QVERIFY(second.finished);
+    QVERIFY(second.exitCode != 0);
+    QCOMPARE(second.messages.size(), 1);
+    QVERIFY2(second.messages.first().contains(u"另一个关键词分类窗口"_s), qPrintable(second.messages.first()));
+
+    // The first one dies without cleaning up: its lock does not keep the store closed for good.
+    first.kill();
+    first.waitForFinished();
+    Run third = run(QString::fromUtf8(KORVEL_BINARY), {u"--db"_s, path}, {}, 1);
+    QVERIFY(!third.finished);
+    QCOMPARE(third.messages, QStringList(u"关键词分类\t所有关键词已设置完毕！"_s));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

@@ -1,0 +1,263 @@
+#include "TestSupport.h"
+#include "ui/MessageBox.h"
+#include "ui/Modal.h"
+#include "ui/main/KeywordGridModel.h"
+#include "ui/main/frmKorvel.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+// The store failing while the window works: each fault gives a clear message, the window stays usable,
+// and nothing already stored is lost.
+class TestFaults : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void diskFull();
+    void readOnly();
+    void lockedByAnotherProcess();
+    void fileReplaced();
+    void fileDeletedOrMovedAway();
+    void foreignStores();
+
+private:
+    frmKorvel* open();
+    void fileByRightClick();
+    void addBatch(const QString& text);
+    bool pragma(const QString& sql);
+    QStringList messages();
+    QString txtKey() const { return m_window->findChild<QLineEdit*>(u"txtKey"_s)->text(); }
+    qint64 count(const QString& where = u"1"_s)
+    {
+        RawDb raw(m_temp->path);
+        return raw.value(u"SELECT count(*) FROM Korvels WHERE "_s + where).toLongLong();
+    }
+
+    std::unique_ptr<TempStore> m_temp;
+    std::unique_ptr<Store> m_store;
+    std::unique_ptr<frmKorvel> m_window;
+};
+
+void TestFaults::init()
+{
+    MessageBox::setCapturing(true);
+    m_temp = std::make_unique<TempStore>();
+    m_store = std::make_unique<Store>();
+    QVERIFY(m_store->open(m_temp->path).ok());
+    QVERIFY(m_store->addClass({}, u"甲"_s, u"1"_s).ok());
+    QVERIFY(m_store->insertKeywords({u"one"_s, u"two"_s, u"three"_s}).ok());
+}
+
+void TestFaults::cleanup()
+{
+    Modal::setDriver({});
+    m_window.reset();
+    m_store.reset();
+    m_temp.reset();
+    MessageBox::setCapturing(false);
+}
+
+frmKorvel* TestFaults::open()
+{
+    m_window = std::make_unique<frmKorvel>(*m_store);
+    m_window->Form_Load();
+    m_window->show();
+    return m_window.get();
+}
+
+void TestFaults::fileByRightClick()
+{
+    QTest::mouseRelease(m_window->findChild<QTreeWidget*>(u"ListView2"_s)->viewport(), Qt::RightButton, {}, {5, 5});
+}
+
+void TestFaults::addBatch(const QString& text)
+{
+    Modal::setDriver([=](QDialog& d) {
+        d.findChild<QPlainTextEdit*>(u"txtKeys"_s)->setPlainText(text);
+        QTest::mouseClick(d.findChild<QPushButton*>(u"cmdAdd"_s), Qt::LeftButton);
+        QTest::mouseClick(d.findChild<QPushButton*>(u"cmdExit"_s), Qt::LeftButton);
+    });
+    QTest::mouseClick(m_window->findChild<QWidget*>(u"lblAddWords"_s), Qt::LeftButton);
+    Modal::setDriver({});
+}
+
+bool TestFaults::pragma(const QString& sql)
+{
+    QSqlQuery q(QSqlDatabase::database(m_store->connectionName()));
+    return q.exec(sql);
+}
+
+QStringList TestFaults::messages()
+{
+    QStringList texts;
+    for (const MessageBox::Shown& shown : MessageBox::takeShown())
+        texts << shown.text;
+    return texts;
+}
+
+void TestFaults::diskFull()
+{
+    open();
+    {
+        QSqlQuery q(QSqlDatabase::database(m_store->connectionName()));
+        QVERIFY(q.exec(u"PRAGMA page_count"_s) && q.next());
+        QVERIFY(pragma(u"PRAGMA max_page_count = %1"_s.arg(q.value(0).toLongLong() + 4)));
+    }
+    QString big;
+    for (int i = 0; i < 30000; ++i)
+        big += u"a keyword long enough to fill a page quickly %1\n"_s.arg(i);
+    addBatch(big);
+    const QStringList shown = messages();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown.first().contains(u"full"_s), qPrintable(shown.first()));
+    // Whole chunks only, and the report says how many made it.
+    const qint64 stored = count() - 3;
+    QVERIFY(shown.first().contains(QString::number(stored) + u"个关键词增加成功"_s));
+    QCOMPARE(stored % 10000, 0);
+
+    // Room again: the same window goes on.
+    QVERIFY(pragma(u"PRAGMA max_page_count = 1073741823"_s));
+    fileByRightClick();
+    QCOMPARE(txtKey(), u"two"_s);
+    QCOMPARE(count(u"keywords = 'one' AND isSet = 1"_s), 1);
+}
+
+void TestFaults::readOnly()
+{
+    open();
+    QVERIFY(pragma(u"PRAGMA query_only = 1"_s));
+    const qint64 keyId = m_window->keyId();
+    fileByRightClick();
+    QVERIFY(messages().value(0).contains(u"readonly"_s));
+    QCOMPARE(m_window->keyId(), keyId);
+    QCOMPARE(txtKey(), u"one"_s);
+    addBatch(u"four"_s);
+    QVERIFY(messages().value(0).contains(u"readonly"_s));
+    QVERIFY(pragma(u"PRAGMA query_only = 0"_s));
+    fileByRightClick();
+    QCOMPARE(txtKey(), u"two"_s);
+    QCOMPARE(count(), 3);
+}
+
+void TestFaults::lockedByAnotherProcess()
+{
+    open();
+    RawDb other(m_temp->path);
+    QVERIFY(other.exec(u"BEGIN IMMEDIATE"_s));
+    QVERIFY(other.exec(u"INSERT INTO Korvels(keywords) VALUES ('theirs')"_s));
+    QElapsedTimer waited;
+    waited.start();
+    fileByRightClick();
+    // A bounded wait, then the store's own word for it; never a window frozen for good.
+    QVERIFY(waited.elapsed() < 15000);
+    QVERIFY(messages().value(0).contains(u"locked"_s));
+    QCOMPARE(txtKey(), u"one"_s);
+    QVERIFY(other.exec(u"COMMIT"_s));
+    fileByRightClick();
+    QCOMPARE(txtKey(), u"two"_s);
+    QCOMPARE(count(), 4);
+}
+
+void TestFaults::fileReplaced()
+{
+    open();
+    const QString aside = m_temp->dir.filePath(u"aside.db"_s);
+    const QString other = m_temp->dir.filePath(u"other.db"_s);
+    QVERIFY(Store::create(other).ok());
+    QVERIFY(QFile::rename(m_temp->path, aside));
+    QVERIFY(QFile::rename(other, m_temp->path));
+    // Another store in its place is not ours to write.
+    fileByRightClick();
+    QVERIFY(messages().value(0).contains(u"已被替换"_s));
+    QCOMPARE(txtKey(), u"one"_s);
+
+    // Put back, all is well again.
+    QVERIFY(QFile::remove(m_temp->path));
+    QVERIFY(QFile::rename(aside, m_temp->path));
+    fileByRightClick();
+    QCOMPARE(messages(), QStringList());
+    QCOMPARE(txtKey(), u"two"_s);
+    QCOMPARE(count(), 3);
+    QCOMPARE(count(u"isSet = 1"_s), 1);
+}
+
+void TestFaults::fileDeletedOrMovedAway()
+{
+    open();
+    fileByRightClick();
+    QVERIFY(QFile::remove(m_temp->path));
+    // The next write notices, puts every row back where the file was, and asks to be done again.
+    fileByRightClick();
+    QVERIFY(messages().value(0).contains(u"已把打开的数据恢复到原位置"_s));
+    QCOMPARE(txtKey(), u"two"_s);
+    fileByRightClick();
+    QCOMPARE(txtKey(), u"three"_s);
+
+    // Moved away: the same, and the moved file is left alone.
+    const QString moved = m_temp->dir.filePath(u"moved.db"_s);
+    QVERIFY(QFile::rename(m_temp->path, moved));
+    fileByRightClick();
+    QVERIFY(messages().value(0).contains(u"已把打开的数据恢复到原位置"_s));
+    fileByRightClick();
+    QCOMPARE(messages(), QStringList(u"所有关键词已设置完毕！"_s));
+
+    m_window.reset();
+    m_store.reset();
+    Store again;
+    QVERIFY(again.open(m_temp->path).ok());
+    QCOMPARE(count(u"isSet = 1"_s), 3);
+    RawDb raw(m_temp->path);
+    QCOMPARE(raw.value(u"PRAGMA integrity_check"_s), u"ok"_s);
+    QCOMPARE(raw.value(u"SELECT count(*) FROM KeyClass"_s), u"2"_s);
+    QVERIFY(QFile::exists(moved));
+}
+
+void TestFaults::foreignStores()
+{
+    // A store made by other means: no constraints, Nulls wherever they fit, extra columns, an old version,
+    // ids past 2^31. It opens, and every path through the window copes.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"foreign.db"_s);
+    {
+        RawDb raw(path);
+        QVERIFY(raw.exec(u"CREATE TABLE KeyClass (id INTEGER PRIMARY KEY, code TEXT, title TEXT, qKey TEXT, "
+                         u"maxnext INTEGER, path TEXT, colour TEXT)"_s));
+        QVERIFY(raw.exec(u"CREATE TABLE Korvels (id INTEGER PRIMARY KEY, keywords TEXT, isSet INTEGER, statue "
+                         u"INTEGER, statue1 INTEGER, classcode TEXT, classname TEXT, note TEXT)"_s));
+        QVERIFY(
+            raw.exec(u"INSERT INTO KeyClass(code, title, qKey, maxnext, path) VALUES ('', NULL, NULL, NULL, NULL)"_s));
+        QVERIFY(raw.exec(
+            u"INSERT INTO KeyClass(code, title, qKey, maxnext, path) VALUES ('001', NULL, NULL, NULL, NULL)"_s));
+        QVERIFY(raw.exec(u"INSERT INTO KeyClass(code) VALUES (NULL)"_s));
+        QVERIFY(raw.exec(u"INSERT INTO Korvels(id, keywords, isSet, classcode, classname) VALUES "
+                         u"(2147483648, NULL, 1, '001', NULL), (2147483650, NULL, 0, NULL, NULL), "
+                         u"(2147483651, 'x', NULL, NULL, NULL)"_s));
+    }
+    Store store;
+    QVERIFY(store.open(path).ok());
+    frmKorvel window(store);
+    window.Form_Load();
+    QCOMPARE(window.keyId(), 2147483650);
+    QCOMPARE(window.findChild<QTreeWidget*>(u"ListView2"_s)->topLevelItem(0)->text(2), u"0"_s);
+    QCOMPARE(window.gridModel()->dataRowCount(), 1);
+    QCOMPARE(window.gridModel()->index(0, 0).data().toString(), u"2147483648"_s);
+    QCOMPARE(window.gridModel()->index(0, 2).data().toString(), QString());
+    QTest::keyClick(window.findChild<QWidget*>(u"txtKey"_s), Qt::Key_Escape);
+    QTest::mouseRelease(window.findChild<QTreeWidget*>(u"ListView2"_s)->viewport(), Qt::RightButton, {}, {5, 5});
+    QCOMPARE(window.gridModel()->dataRowCount(), 2);
+    // A class with a Null title can be added under and renamed.
+    QVERIFY(store.addClass(u"001"_s, u"子"_s, u"z"_s).ok());
+    QCOMPARE(store.classByCode(u"001001"_s)->value().path, u" > 子"_s);
+    QCOMPARE(messages(), QStringList(u"所有关键词已设置完毕！"_s));
+}
+
+QTEST_MAIN(TestFaults)
+#include "TestFaults.moc"

@@ -75,10 +75,23 @@ QString prefixEnd(const QString& prefix)
     return {};
 }
 
-// Qt binds a null QString as SQL NULL; the store's text columns hold the empty text instead.
+// Text as it goes into the store. Qt binds a null QString as SQL NULL, but the text columns hold the empty
+// text. A UTF-16 surrogate without its partner (text from a broken clipboard) has no UTF-8 form: it becomes
+// U+FFFD, the replacement character, instead of damaging the character after it. So do U+FFFE and U+FFFF,
+// which SQLite hands back as U+FFFD: what is stored is then exactly what is read back.
 QString text(const QString& value)
 {
-    return value.isNull() ? QString(u""_s) : value;
+    if (value.isNull())
+        return u""_s;
+    QString result = value;
+    for (qsizetype i = 0; i < result.size(); ++i) {
+        const QChar c = result.at(i);
+        if (c.isHighSurrogate() && i + 1 < result.size() && result.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate() || c.unicode() >= 0xFFFE)
+            result[i] = QChar::ReplacementCharacter;
+    }
+    return result;
 }
 
 QString uniqueConnectionName()
@@ -254,7 +267,7 @@ Result<QList<ClassRow>> Store::classesUnder(const QString& parentCode)
     q.bindValue(u":len"_s, parentCode.size() + ClassCode::SegmentLength);
     if (!parentCode.isEmpty()) {
         q.bindValue(u":lo"_s, text(parentCode));
-        q.bindValue(u":hi"_s, prefixEnd(parentCode));
+        q.bindValue(u":hi"_s, prefixEnd(text(parentCode)));
     }
     if (!q.exec())
         return R::failure(describe(q.lastError()));
@@ -315,7 +328,7 @@ Result<QString> Store::addClass(const QString& parentCode, const QString& title,
         i.bindValue(u":code"_s, text(newCode));
         i.bindValue(u":title"_s, text(title));
         i.bindValue(u":qKey"_s, text(qKey));
-        i.bindValue(u":path"_s, QString(p.path + u" > "_s + title));
+        i.bindValue(u":path"_s, text(p.path + u" > "_s + title));
         if (!i.exec())
             return Status::failure(describe(i.lastError()));
 
@@ -357,7 +370,7 @@ Result<bool> Store::subtreeHasKeywords(const QString& code)
         return Result<bool>::failure(stmt.error());
     QSqlQuery& q = **stmt;
     q.bindValue(u":lo"_s, text(code));
-    q.bindValue(u":hi"_s, prefixEnd(code));
+    q.bindValue(u":hi"_s, prefixEnd(text(code)));
     if (!q.exec())
         return Result<bool>::failure(describe(q.lastError()));
     const bool found = q.next();
@@ -597,8 +610,8 @@ Status Store::subtreeKeys(const QString& code, QList<qint64>& ids, QList<QString
                                        &error);
     if (!stmt)
         return Status::failure(error);
-    const QByteArray lo = code.toUtf8();
-    const QByteArray hi = prefixEnd(code).toUtf8();
+    const QByteArray lo = text(code).toUtf8();
+    const QByteArray hi = prefixEnd(text(code)).toUtf8();
     sqlite3_bind_text(stmt, 1, lo.constData(), int(lo.size()), SQLITE_STATIC);
     sqlite3_bind_text(stmt, 2, hi.constData(), int(hi.size()), SQLITE_STATIC);
     QByteArray currentBytes;
@@ -688,7 +701,7 @@ Store::ChunkResult Store::addKeywordChunk(const QList<QString>& keywords, Keywor
     qint64 added = 0;
     qint64 duplicates = 0;
     for (const QString& keyword : keywords) {
-        const QByteArray bytes = keyword.toUtf8();
+        const QByteArray bytes = text(keyword).toUtf8();
         if (seen && seen->contains(bytes)) {
             ++duplicates;
             continue;

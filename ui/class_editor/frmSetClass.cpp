@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <limits>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -35,6 +37,9 @@ frmSetClass::frmSetClass(Store& conn, QWidget* parent)
     txtTitle = named(new QLineEdit(this), u"txtTitle"_s);
     Label2 = named(new QLabel(u"快捷键："_s, this), u"Label2"_s);
     txtKey = named(new QLineEdit(this), u"txtKey"_s);
+    // Neither box limits its text; a line edit would cut it at 32,767 characters.
+    txtTitle->setMaxLength(std::numeric_limits<int>::max());
+    txtKey->setMaxLength(std::numeric_limits<int>::max());
     place(this, Layout);
     plainButton(OKButton);
     plainButton(CancelButton);

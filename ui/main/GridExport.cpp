@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModel>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <cerrno>
@@ -51,6 +52,21 @@ Status writeCsv(const QAbstractItemModel& model, int rows, const QStringList& he
     return {};
 }
 
+// A cell holds at most this many characters in a workbook.
+constexpr qsizetype MaxCellLength = 32767;
+
+// A workbook reads "_xHHHH_" in a cell as an escaped character: a literal one keeps its underscore by
+// escaping it in turn. A NUL would end the text handed to the writer, so it goes escaped as well; the writer
+// escapes the other control characters itself.
+QByteArray cellText(const QString& value)
+{
+    static const QRegularExpression escapeLike(u"_(x[0-9A-Fa-f]{4}_)"_s);
+    QString escaped = value;
+    escaped.replace(escapeLike, u"_x005F_\\1"_s);
+    escaped.replace(QChar(u'\0'), u"_x0000_"_s);
+    return escaped.toUtf8();
+}
+
 Status writeXlsx(const QAbstractItemModel& model, int rows, const QStringList& header, const QString& fileName)
 {
     const QString partial = fileName + u".part"_s;
@@ -65,23 +81,34 @@ Status writeXlsx(const QAbstractItemModel& model, int rows, const QStringList& h
     lxw_error error = LXW_NO_ERROR;
     const int columns = int(header.size());
     for (int column = 0; column < columns && !error; ++column)
-        error = worksheet_write_string(sheet, 0, lxw_col_t(column), header.at(column).toUtf8().constData(), nullptr);
-    for (int row = 0; row < rows && !error; ++row) {
+        error = worksheet_write_string(sheet, 0, lxw_col_t(column), cellText(header.at(column)).constData(), nullptr);
+    QString tooLong;
+    for (int row = 0; row < rows && !error && tooLong.isEmpty(); ++row) {
         for (int column = 0; column < columns && !error; ++column) {
             const QVariant value = model.index(row, column).data();
             const auto excelRow = lxw_row_t(row + 1);
             bool isNumber = false;
             const qlonglong number = column == 0 ? value.toString().toLongLong(&isNumber) : 0;
-            if (isNumber)
+            const QString text = value.toString();
+            if (isNumber) {
                 error = worksheet_write_number(sheet, excelRow, lxw_col_t(column), double(number), nullptr);
-            else
-                error = worksheet_write_string(sheet, excelRow, lxw_col_t(column),
-                                               value.toString().toUtf8().constData(), nullptr);
+            } else if (text.size() > MaxCellLength) {
+                tooLong = u"第 %1 行有 %2 个字符，超过 Excel 单元格的上限 %3 个字符。请导出为 CSV 文件。"_s.arg(row + 1)
+                              .arg(text.size())
+                              .arg(MaxCellLength);
+                break;
+            } else {
+                error = worksheet_write_string(sheet, excelRow, lxw_col_t(column), cellText(text).constData(), nullptr);
+            }
         }
     }
     const lxw_error closed = workbook_close(workbook);
     if (!error)
         error = closed;
+    if (!tooLong.isEmpty()) {
+        QFile::remove(partial);
+        return Status::failure(tooLong);
+    }
     if (error) {
         QFile::remove(partial);
         return Status::failure(QString::fromUtf8(lxw_strerror(error)));

@@ -26,6 +26,8 @@
 #include <QTableView>
 #include <QTreeWidget>
 
+#include <limits>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -82,6 +84,8 @@ void frmKorvel::buildControls()
 {
     Label1 = named(new QLabel(u"需要设定的关键词："_s, this), u"Label1"_s);
     txtKey = named(new QLineEdit(this), u"txtKey"_s);
+    // A keyword of any length shows whole; a line edit would cut it at 32,767 characters.
+    txtKey->setMaxLength(std::numeric_limits<int>::max());
     txtKey->setFont(chineseFont(u"仿宋_GB2312"_s, 10.5, 700));
     QPalette keyPalette = txtKey->palette();
     keyPalette.setColor(QPalette::Base, ActiveBorder);

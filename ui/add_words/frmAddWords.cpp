@@ -136,6 +136,8 @@ void frmAddWords::AddWords()
         added += result.added;
         duplicates += result.duplicates;
         failure = result.error;
+        if (result.processed > 0)
+            emit chunkStored(added, duplicates);
 
         if (!progress && clock.elapsed() > ProgressAfterMs && next < lines.size()) {
             progress = std::make_unique<QProgressDialog>(u"正在增加关键词…"_s, QString(), 0,

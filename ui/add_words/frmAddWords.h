@@ -23,6 +23,10 @@ public:
     // A line of nothing but white space (full-width spaces and tabs included) is blank and skipped.
     static bool isBlank(QStringView line);
 
+signals:
+    // A chunk of the running batch is committed; the counts are the batch's so far.
+    void chunkStored(qint64 added, qint64 duplicates);
+
 private:
     void cmdAdd_Click();
     void cmdExit_Click();

@@ -1,5 +1,7 @@
 #include "ClassCode.h"
 
+#include <QList>
+
 using namespace Qt::StringLiterals;
 
 namespace ClassCode {
@@ -23,12 +25,28 @@ QString parentCode(const QString& code)
 
 bool isChildOf(const QString& code, const QString& parentCode)
 {
-    return code.size() == parentCode.size() + SegmentLength && code.startsWith(parentCode);
+    return code.size() == parentCode.size() + SegmentLength && isInSubtree(code, parentCode);
 }
 
 bool isInSubtree(const QString& code, const QString& root)
 {
-    return code.startsWith(root);
+    // Every code lies under the root; QString would say a null text does not begin with an empty one.
+    return root.isEmpty() || code.startsWith(root);
+}
+
+QString subtreeEnd(const QString& code)
+{
+    QList<uint> points = code.toUcs4();
+    while (!points.isEmpty()) {
+        uint& last = points.last();
+        if (last < 0x10FFFF) {
+            // Surrogate code points have no UTF-8 form; the next character after them is U+E000.
+            last = last + 1 == 0xD800 ? 0xE000 : last + 1;
+            return QString::fromUcs4(reinterpret_cast<const char32_t*>(points.constData()), points.size());
+        }
+        points.removeLast();
+    }
+    return {};
 }
 
 QString itemKey(const QString& code)

@@ -19,6 +19,10 @@ bool isChildOf(const QString& code, const QString& parentCode);
 // A code lies in the subtree of root when it begins with root (root itself included).
 bool isInSubtree(const QString& code, const QString& root);
 
+// The smallest text above every text that begins with code, in the store's order (UTF-8 bytes, which is
+// code point order): a prefix test as an index range, code <= x < subtreeEnd(code). Empty for the empty code.
+QString subtreeEnd(const QString& code);
+
 // The class list keys an item by "S" followed by its code.
 QString itemKey(const QString& code);
 

@@ -57,24 +57,6 @@ QString describe(const QSqlError& error)
     return text.isEmpty() ? error.text() : text;
 }
 
-// The smallest text above every text that begins with prefix: a prefix test as an index range.
-// SQLite compares text as UTF-8 bytes, which orders like code points, so raising the last code point works.
-QString prefixEnd(const QString& prefix)
-{
-    QList<uint> points = prefix.toUcs4();
-    while (!points.isEmpty()) {
-        uint& last = points.last();
-        if (last < 0x10FFFF) {
-            ++last;
-            if (last == 0xD800)
-                last = 0xE000;
-            return QString::fromUcs4(reinterpret_cast<const char32_t*>(points.constData()), points.size());
-        }
-        points.removeLast();
-    }
-    return {};
-}
-
 // Text as it goes into the store. Qt binds a null QString as SQL NULL, but the text columns hold the empty
 // text. A UTF-16 surrogate without its partner (text from a broken clipboard) has no UTF-8 form: it becomes
 // U+FFFD, the replacement character, instead of damaging the character after it. So do U+FFFE and U+FFFF,
@@ -157,6 +139,21 @@ Status Store::create(const QString& path)
     if (!status)
         QFile::remove(path);
     return status;
+}
+
+Status Store::openInMemory()
+{
+    m_path = u":memory:"_s;
+    QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_connectionName);
+    db.setDatabaseName(m_path);
+    if (!db.open())
+        return Status::failure(describe(db.lastError()));
+    QSqlQuery q(db);
+    for (const char* sql : SchemaStatements) {
+        if (!q.exec(QString::fromUtf8(sql)))
+            return Status::failure(describe(q.lastError()));
+    }
+    return checkSchema();
 }
 
 Status Store::open(const QString& path)
@@ -267,7 +264,7 @@ Result<QList<ClassRow>> Store::classesUnder(const QString& parentCode)
     q.bindValue(u":len"_s, parentCode.size() + ClassCode::SegmentLength);
     if (!parentCode.isEmpty()) {
         q.bindValue(u":lo"_s, text(parentCode));
-        q.bindValue(u":hi"_s, prefixEnd(text(parentCode)));
+        q.bindValue(u":hi"_s, ClassCode::subtreeEnd(text(parentCode)));
     }
     if (!q.exec())
         return R::failure(describe(q.lastError()));
@@ -370,7 +367,7 @@ Result<bool> Store::subtreeHasKeywords(const QString& code)
         return Result<bool>::failure(stmt.error());
     QSqlQuery& q = **stmt;
     q.bindValue(u":lo"_s, text(code));
-    q.bindValue(u":hi"_s, prefixEnd(text(code)));
+    q.bindValue(u":hi"_s, ClassCode::subtreeEnd(text(code)));
     if (!q.exec())
         return Result<bool>::failure(describe(q.lastError()));
     const bool found = q.next();
@@ -611,7 +608,7 @@ Status Store::subtreeKeys(const QString& code, QList<qint64>& ids, QList<QString
     if (!stmt)
         return Status::failure(error);
     const QByteArray lo = text(code).toUtf8();
-    const QByteArray hi = prefixEnd(text(code)).toUtf8();
+    const QByteArray hi = ClassCode::subtreeEnd(text(code)).toUtf8();
     sqlite3_bind_text(stmt, 1, lo.constData(), int(lo.size()), SQLITE_STATIC);
     sqlite3_bind_text(stmt, 2, hi.constData(), int(hi.size()), SQLITE_STATIC);
     QByteArray currentBytes;

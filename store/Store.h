@@ -52,6 +52,8 @@ public:
 
     // Opens an existing store read-write (never creates one) and checks that it holds what the program needs.
     Status open(const QString& path);
+    // A private store in memory with the full schema and the root row, for fuzzing and quick checks.
+    Status openInMemory();
     bool isOpen() const;
     // The name of the Qt connection, for tests that need to bend it (a size limit, read-only mode).
     const QString& connectionName() const { return m_connectionName; }

@@ -12,6 +12,7 @@ private slots:
     void segments();
     void parentsChildrenAndSubtrees();
     void keysRoundTrip();
+    void subtreeAsARange();
 };
 
 void TestClassCode::segments_data()
@@ -56,6 +57,9 @@ void TestClassCode::parentsChildrenAndSubtrees()
     QVERIFY(!ClassCode::isInSubtree(u"002003"_s, u"003"_s));
     QVERIFY(!ClassCode::isInSubtree(u"002003"_s, u"001"_s));
     QVERIFY(!ClassCode::isInSubtree(u"002"_s, u"002003"_s));
+    // Found by fuzzing: a null code lies under the root like any other.
+    QVERIFY(ClassCode::isInSubtree(QString(), u""_s));
+    QVERIFY(ClassCode::isChildOf(u"001"_s, u""_s));
 }
 
 void TestClassCode::keysRoundTrip()
@@ -65,6 +69,27 @@ void TestClassCode::keysRoundTrip()
     QCOMPARE(KeyToCode(ClassCode::itemKey(QString())), QString());
     // Every capital S goes, lower-case s stays.
     QCOMPARE(KeyToCode(u"SaSbs"_s), u"abs"_s);
+}
+
+void TestClassCode::subtreeAsARange()
+{
+    QCOMPARE(ClassCode::subtreeEnd(u"001"_s), u"002"_s);
+    QCOMPARE(ClassCode::subtreeEnd(u"009"_s), u"00:"_s);
+    QCOMPARE(ClassCode::subtreeEnd(QString()), QString());
+    // The range holds exactly the texts that begin with the code, compared as the store compares (UTF-8 bytes).
+    const QString codes[] = {u"001"_s, u"a\uD7FF"_s, u"b\U0010FFFF"_s, u"\U0010FFFF"_s, u"手机"_s};
+    const QString others[]
+        = {u"001"_s,     u"0010"_s,         u"001002"_s, u"002"_s,      u"00"_s, u"a\uD7FF"_s,    u"a\uD7FFx"_s,
+           u"a\uE000"_s, u"b\U0010FFFF!"_s, u"c"_s,      u"手机价格"_s, u"手"_s, u"\U0010FFFF"_s, QString()};
+    for (const QString& code : codes) {
+        const QByteArray lo = code.toUtf8();
+        const QByteArray hi = ClassCode::subtreeEnd(code).toUtf8();
+        for (const QString& other : others) {
+            const QByteArray x = other.toUtf8();
+            const bool inRange = lo <= x && (hi.isEmpty() || x < hi);
+            QVERIFY2(inRange == other.startsWith(code), qPrintable(code + u" / "_s + other));
+        }
+    }
 }
 
 QTEST_APPLESS_MAIN(TestClassCode)

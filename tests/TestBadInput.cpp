@@ -1,38 +1,19 @@
 #include "ExportReader.h"
 #include "TestSupport.h"
 #include "ui/FileDialog.h"
-#include "ui/MessageBox.h"
-#include "ui/Modal.h"
-#include "ui/main/KeywordGridModel.h"
-#include "ui/main/frmKorvel.h"
 
-#include <QCheckBox>
-#include <QDialog>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTableView>
 
 // Awkward text, end to end: whatever goes in comes out exactly as it went in.
-class TestBadInput : public QObject
+class TestBadInput : public WindowTest
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
     void corpusGoesThroughEveryPath();
     void tenMegabytePaste();
 
 private:
     static QStringList corpus();
-    void addBatch(const QString& text, bool excludeDuplicates);
-    void addClass(const QString& title, const QString& key);
-    QStringList messages();
-
-    std::unique_ptr<TempStore> m_temp;
-    std::unique_ptr<RawDb> m_raw;
-    std::unique_ptr<Store> m_store;
-    std::unique_ptr<frmKorvel> m_window;
 };
 
 QStringList TestBadInput::corpus()
@@ -83,54 +64,6 @@ QStringList TestBadInput::corpus()
     return words;
 }
 
-void TestBadInput::init()
-{
-    MessageBox::setCapturing(true);
-    m_temp = std::make_unique<TempStore>();
-    m_store = std::make_unique<Store>();
-    QVERIFY(m_store->open(m_temp->path).ok());
-    m_raw = std::make_unique<RawDb>(m_temp->path);
-}
-
-void TestBadInput::cleanup()
-{
-    Modal::setDriver({});
-    m_window.reset();
-    m_store.reset();
-    m_raw.reset();
-    m_temp.reset();
-    MessageBox::setCapturing(false);
-}
-
-void TestBadInput::addBatch(const QString& text, bool excludeDuplicates)
-{
-    Modal::setDriver([=](QDialog& d) {
-        d.findChild<QCheckBox*>(u"Check1"_s)->setChecked(excludeDuplicates);
-        d.findChild<QPlainTextEdit*>(u"txtKeys"_s)->insertPlainText(text);
-        QTest::mouseClick(d.findChild<QPushButton*>(u"cmdAdd"_s), Qt::LeftButton);
-        QTest::mouseClick(d.findChild<QPushButton*>(u"cmdExit"_s), Qt::LeftButton);
-    });
-    QTest::mouseClick(m_window->findChild<QWidget*>(u"lblAddWords"_s), Qt::LeftButton);
-}
-
-void TestBadInput::addClass(const QString& title, const QString& key)
-{
-    Modal::setDriver([=](QDialog& d) {
-        d.findChild<QLineEdit*>(u"txtTitle"_s)->setText(title);
-        d.findChild<QLineEdit*>(u"txtKey"_s)->setText(key);
-        QTest::mouseClick(d.findChild<QPushButton*>(u"OKButton"_s), Qt::LeftButton);
-    });
-    QTest::mouseClick(m_window->findChild<QWidget*>(u"cmdAdd"_s), Qt::LeftButton);
-}
-
-QStringList TestBadInput::messages()
-{
-    QStringList texts;
-    for (const MessageBox::Shown& shown : MessageBox::takeShown())
-        texts << shown.text;
-    return texts;
-}
-
 void TestBadInput::corpusGoesThroughEveryPath()
 {
     const QStringList words = corpus();
@@ -139,42 +72,41 @@ void TestBadInput::corpusGoesThroughEveryPath()
     stored[stored.size() - 2].replace(QChar(0xD800), QChar::ReplacementCharacter);
     stored.replaceInStrings(QString(QChar(0xFFFF)), QString(QChar::ReplacementCharacter));
 
-    m_window = std::make_unique<frmKorvel>(*m_store);
-    m_window->Form_Load();
-    m_window->show();
+    open(true);
     const QString title = u"It's \"类\" \\ 100% _x0041_ 😀 \u200b"_s;
-    addClass(title, u"😀"_s);
-    addClass(u"'; DELETE FROM KeyClass; --"_s, u"'"_s);
+    answerClassEditor(title, u"😀"_s);
+    click(u"cmdAdd"_s);
+    answerClassEditor(u"'; DELETE FROM KeyClass; --"_s, u"'"_s);
+    click(u"cmdAdd"_s);
     QCOMPARE(
         m_raw->rows(u"SELECT title, qKey, path FROM KeyClass WHERE code <> '' ORDER BY id"_s),
         QStringList({title + u"|😀| > "_s + title, u"'; DELETE FROM KeyClass; --|'| > '; DELETE FROM KeyClass; --"_s}));
     messages();
 
     // In with duplicate exclusion, then again without: every line stored as typed, twice.
-    addBatch(words.join(u"\r\n"_s), true);
+    addBatches({words.join(u"\r\n"_s)}, true);
     QCOMPARE(messages().value(0), u"%1个关键词增加成功！0个关键词因为重复未增加！"_s.arg(words.size()));
-    addBatch(words.join(u'\n'), false);
+    addBatches({words.join(u'\n')}, false);
     const QStringList rows = m_raw->rows(u"SELECT keywords FROM Korvels ORDER BY id"_s);
     QCOMPARE(rows.size(), 2 * words.size());
     for (qsizetype i = 0; i < words.size(); ++i) {
         QCOMPARE(rows.at(i), stored.at(i));
         QCOMPARE(rows.at(i + words.size()), stored.at(i));
     }
-    QCOMPARE(m_window->findChild<QLineEdit*>(u"txtKey"_s)->text(), stored.first());
+    QCOMPARE(txtKey()->text(), stored.first());
 
     // The pending view lists them as stored.
     QString pending;
     Modal::setDriver(
         [&](QDialog& d) { pending = d.findChild<QPlainTextEdit*>(u"txtKeys"_s)->document()->toRawText(); });
-    QTest::mouseDClick(m_window->findChild<QWidget*>(u"txtKey"_s), Qt::LeftButton);
+    QTest::mouseDClick(txtKey(), Qt::LeftButton);
     QVERIFY(pending.replace(QChar::ParagraphSeparator, u'\n').startsWith(stored.join(u'\n') + u'\n'));
     messages();
 
     // Filed one by one with the emoji quick key: the grid shows each keyword and the title as stored.
-    auto* txtKey = m_window->findChild<QLineEdit*>(u"txtKey"_s);
     for (qsizetype i = 0; i < words.size(); ++i) {
         QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, u"😀"_s);
-        QApplication::sendEvent(txtKey, &press);
+        QApplication::sendEvent(txtKey(), &press);
     }
     QCOMPARE(messages(), QStringList());
     const KeywordGridModel* grid = m_window->gridModel();
@@ -187,7 +119,7 @@ void TestBadInput::corpusGoesThroughEveryPath()
     // Take back the longest: it is current again, exactly.
     auto* view = m_window->findChild<QTableView*>(u"Grid1"_s);
     QTest::mousePress(view->viewport(), Qt::RightButton, {}, view->visualRect(grid->index(0, 2)).center());
-    QCOMPARE(txtKey->text(), stored.last());
+    QCOMPARE(txtKey()->text(), stored.last());
     QCOMPARE(m_raw->value(u"SELECT isSet FROM Korvels WHERE id = ?"_s, {m_window->keyId()}), u"0"_s);
 
     // Exported and read back as a spreadsheet would.
@@ -197,7 +129,7 @@ void TestBadInput::corpusGoesThroughEveryPath()
     QTemporaryDir dir;
     for (const QString& name : {u"corpus.csv"_s, u"corpus.xlsx"_s}) {
         FileDialog::setNextFileName(dir.filePath(name));
-        QTest::mouseClick(m_window->findChild<QWidget*>(u"lblExpert"_s), Qt::LeftButton);
+        click(u"lblExpert"_s);
         const auto back
             = name.endsWith(u".csv"_s) ? ExportReader::csv(dir.filePath(name)) : ExportReader::xlsx(dir.filePath(name));
         QCOMPARE(back.size(), expected.size());
@@ -207,28 +139,26 @@ void TestBadInput::corpusGoesThroughEveryPath()
     QCOMPARE(messages(), QStringList());
 
     // A cell too long for a workbook: refused with the reason, and the CSV still takes it.
-    QTest::keyClick(txtKey, Qt::Key_Escape);
+    QTest::keyClick(txtKey(), Qt::Key_Escape);
     QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, u"😀"_s);
-    QApplication::sendEvent(txtKey, &press);
+    QApplication::sendEvent(txtKey(), &press);
     FileDialog::setNextFileName(dir.filePath(u"long.xlsx"_s));
-    QTest::mouseClick(m_window->findChild<QWidget*>(u"lblExpert"_s), Qt::LeftButton);
+    click(u"lblExpert"_s);
     QVERIFY(messages().value(0).contains(u"32767"_s));
     QVERIFY(!QFile::exists(dir.filePath(u"long.xlsx"_s)));
     FileDialog::setNextFileName(dir.filePath(u"long.csv"_s));
-    QTest::mouseClick(m_window->findChild<QWidget*>(u"lblExpert"_s), Qt::LeftButton);
+    click(u"lblExpert"_s);
     QCOMPARE(ExportReader::csv(dir.filePath(u"long.csv"_s)).value(1).value(2), stored.last());
 }
 
 void TestBadInput::tenMegabytePaste()
 {
-    m_window = std::make_unique<frmKorvel>(*m_store);
-    m_window->Form_Load();
-    messages();
+    open(true);
     QString text;
     for (int i = 0; i < 400000; ++i)
         text += u"粘贴的关键词 %1\r\n"_s.arg(i, 7, 10, QChar(u'0'));
     QVERIFY(text.size() * 2 > 10'000'000);
-    addBatch(text, true);
+    addBatches({text});
     QCOMPARE(messages(), QStringList(u"400000个关键词增加成功！0个关键词因为重复未增加！"_s));
     QCOMPARE(m_raw->value(u"SELECT keywords FROM Korvels WHERE id = 400000"_s), u"粘贴的关键词 0399999"_s);
     QCOMPARE(m_raw->value(u"SELECT count(DISTINCT keywords) FROM Korvels"_s), u"400000"_s);

@@ -1,23 +1,13 @@
 #include "TestSupport.h"
-#include "ui/MessageBox.h"
-#include "ui/Modal.h"
 #include "ui/class_editor/frmSetClass.h"
-#include "ui/main/frmKorvel.h"
 
-#include <QApplication>
-#include <QDialog>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTreeWidget>
 
 // The class editor and the add, edit and delete commands, driven as the operator drives them.
-class TestClassEditing : public QObject
+class TestClassEditing : public WindowTest
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
     void dialogAsLaidOut();
     void firstClassesAndDeeperLevels();
     void numbersAreNeverReused();
@@ -28,77 +18,15 @@ private slots:
     void addIsAllOrNothing();
 
 private:
-    frmKorvel* open();
-    // The next dialog gets this title and key typed in, then OK (or Cancel) pressed.
-    void answer(const QString& title, const QString& key, bool ok = true);
-    void click(const char16_t* name)
-    {
-        QTest::mouseClick(m_window->findChild<QPushButton*>(QString::fromUtf16(name)), Qt::LeftButton);
-    }
     QStringList listed() const;
-    QStringList messages();
-
-    std::unique_ptr<TempStore> m_temp;
-    std::unique_ptr<RawDb> m_raw;
-    std::unique_ptr<Store> m_store;
-    std::unique_ptr<frmKorvel> m_window;
-    int m_dialogsShown = 0;
 };
-
-void TestClassEditing::init()
-{
-    MessageBox::setCapturing(true);
-    m_temp = std::make_unique<TempStore>();
-    m_store = std::make_unique<Store>();
-    QVERIFY(m_store->open(m_temp->path).ok());
-    m_raw = std::make_unique<RawDb>(m_temp->path);
-    m_dialogsShown = 0;
-}
-
-void TestClassEditing::cleanup()
-{
-    Modal::setDriver({});
-    m_window.reset();
-    m_store.reset();
-    m_raw.reset();
-    m_temp.reset();
-    MessageBox::setCapturing(false);
-}
-
-frmKorvel* TestClassEditing::open()
-{
-    m_window = std::make_unique<frmKorvel>(*m_store);
-    m_window->Form_Load();
-    m_window->show();
-    MessageBox::takeShown();
-    return m_window.get();
-}
-
-void TestClassEditing::answer(const QString& title, const QString& key, bool ok)
-{
-    Modal::setDriver([=, this](QDialog& dialog) {
-        ++m_dialogsShown;
-        dialog.findChild<QLineEdit*>(u"txtTitle"_s)->setText(title);
-        dialog.findChild<QLineEdit*>(u"txtKey"_s)->setText(key);
-        QTest::mouseClick(dialog.findChild<QPushButton*>(ok ? u"OKButton"_s : u"CancelButton"_s), Qt::LeftButton);
-    });
-}
 
 QStringList TestClassEditing::listed() const
 {
     QStringList rows;
-    auto* list = m_window->findChild<QTreeWidget*>(u"ListView2"_s);
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        rows << list->topLevelItem(i)->text(0) + u'|' + list->topLevelItem(i)->text(1);
+    for (int i = 0; i < list()->topLevelItemCount(); ++i)
+        rows << list()->topLevelItem(i)->text(0) + u'|' + list()->topLevelItem(i)->text(1);
     return rows;
-}
-
-QStringList TestClassEditing::messages()
-{
-    QStringList texts;
-    for (const MessageBox::Shown& shown : MessageBox::takeShown())
-        texts << shown.text;
-    return texts;
 }
 
 void TestClassEditing::dialogAsLaidOut()
@@ -122,14 +50,14 @@ void TestClassEditing::dialogAsLaidOut()
     }
 
     // OK holds the focus when the dialog opens: Enter at once adds a class with empty title and key.
-    open();
+    open(true);
     Modal::setDriver([this](QDialog& d) {
         ++m_dialogsShown;
         QApplication::setActiveWindow(&d);
         QTRY_COMPARE(QApplication::focusWidget(), d.findChild<QWidget*>(u"OKButton"_s));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     });
-    click(u"cmdAdd");
+    click(u"cmdAdd"_s);
     QCOMPARE(m_dialogsShown, 1);
     QCOMPARE(m_raw->rows(u"SELECT code, title, qKey, maxnext, path FROM KeyClass WHERE code <> ''"_s),
              QStringList(u"001|||0| > "_s));
@@ -137,9 +65,9 @@ void TestClassEditing::dialogAsLaidOut()
 
 void TestClassEditing::firstClassesAndDeeperLevels()
 {
-    open();
-    answer(u"数码"_s, u"1"_s);
-    click(u"cmdAdd");
+    open(true);
+    answerClassEditor(u"数码"_s, u"1"_s);
+    click(u"cmdAdd"_s);
     QCOMPARE(m_raw->value(u"SELECT code, title, qKey, maxnext, path FROM KeyClass WHERE code <> ''"_s),
              u"001|数码|1|0| > 数码"_s);
     QCOMPARE(m_raw->value(u"SELECT maxnext FROM KeyClass WHERE code = ''"_s), u"1"_s);
@@ -148,15 +76,15 @@ void TestClassEditing::firstClassesAndDeeperLevels()
     QCOMPARE(m_window->selCode(), u"001"_s);
 
     // Titles and keys go in exactly as typed.
-    answer(u"It's \"50%\" \\ off"_s, u"'"_s);
-    click(u"cmdAdd");
+    answerClassEditor(u"It's \"50%\" \\ off"_s, u"'"_s);
+    click(u"cmdAdd"_s);
     QCOMPARE(m_raw->value(u"SELECT title, qKey FROM KeyClass WHERE code = '002'"_s), u"It's \"50%\" \\ off|'"_s);
 
     // Add under the level shown: the code and the path extend the parent's.
-    click(u"cmdDown");
+    click(u"cmdDown"_s);
     QCOMPARE(m_window->parentCode(), u"001"_s);
-    answer(u"手机"_s, u"a"_s);
-    click(u"cmdAdd");
+    answerClassEditor(u"手机"_s, u"a"_s);
+    click(u"cmdAdd"_s);
     QCOMPARE(m_raw->value(u"SELECT code, path FROM KeyClass WHERE title = '手机'"_s), u"001001| > 数码 > 手机"_s);
     QCOMPARE(m_raw->value(u"SELECT maxnext FROM KeyClass WHERE code = '001'"_s), u"1"_s);
     QCOMPARE(listed(), QStringList(u"手机|a"_s));
@@ -167,13 +95,12 @@ void TestClassEditing::numbersAreNeverReused()
 {
     for (const QString& title : {u"甲"_s, u"乙"_s, u"丙"_s})
         QVERIFY(m_store->addClass({}, title, title).ok());
-    open();
-    auto* list = m_window->findChild<QTreeWidget*>(u"ListView2"_s);
-    list->setCurrentItem(list->topLevelItem(2));
-    click(u"cmdDel");
+    open(true);
+    list()->setCurrentItem(list()->topLevelItem(2));
+    click(u"cmdDel"_s);
     QCOMPARE(listed(), QStringList({u"甲|甲"_s, u"乙|乙"_s}));
-    answer(u"丁"_s, u"d"_s);
-    click(u"cmdAdd");
+    answerClassEditor(u"丁"_s, u"d"_s);
+    click(u"cmdAdd"_s);
     QCOMPARE(m_raw->value(u"SELECT code FROM KeyClass WHERE title = '丁'"_s), u"004"_s);
 
     // 9 gives 010 and 99 gives 100.
@@ -189,10 +116,10 @@ void TestClassEditing::theLastNumberAndMissingParents()
 {
     QVERIFY(m_store->addClass({}, u"满"_s, u"m"_s).ok());
     QVERIFY(m_raw->exec(u"UPDATE KeyClass SET maxnext = 999 WHERE code = '001'"_s));
-    open();
-    click(u"cmdDown");
-    answer(u"多余"_s, u"x"_s);
-    click(u"cmdAdd");
+    open(true);
+    click(u"cmdDown"_s);
+    answerClassEditor(u"多余"_s, u"x"_s);
+    click(u"cmdAdd"_s);
     QCOMPARE(m_dialogsShown, 0);
     const QStringList shown = messages();
     QCOMPARE(shown.size(), 1);
@@ -201,11 +128,11 @@ void TestClassEditing::theLastNumberAndMissingParents()
 
     // The level's own class was deleted behind the window's back; so was the root row.
     QVERIFY(m_raw->exec(u"DELETE FROM KeyClass"_s));
-    click(u"cmdAdd");
+    click(u"cmdAdd"_s);
     QCOMPARE(m_dialogsShown, 0);
     QCOMPARE(messages().size(), 1);
-    click(u"cmdUp");
-    click(u"cmdAdd");
+    click(u"cmdUp"_s);
+    click(u"cmdAdd"_s);
     QCOMPARE(m_dialogsShown, 0);
     QVERIFY(messages().value(0).contains(u"根行"_s));
     QCOMPARE(m_raw->value(u"SELECT count(*) FROM KeyClass"_s), u"0"_s);
@@ -216,12 +143,12 @@ void TestClassEditing::editChangesOnlyTitleAndKey()
     QVERIFY(m_store->addClass({}, u"汽车"_s, u"2"_s).ok());
     QVERIFY(m_store->addClass(u"001"_s, u"轿车"_s, u"a"_s).ok());
     QVERIFY(m_store->insertKeywords({u"二手车"_s, u"新车"_s}).ok());
-    open();
-    QTest::mouseRelease(m_window->findChild<QTreeWidget*>(u"ListView2"_s)->viewport(), Qt::RightButton, {}, {5, 5});
+    open(true);
+    rightClickList();
     QCOMPARE(m_raw->value(u"SELECT classname FROM Korvels WHERE isSet = 1"_s), u"汽车"_s);
 
-    answer(u"车"_s, u"c"_s);
-    click(u"cmdEdit");
+    answerClassEditor(u"车"_s, u"c"_s);
+    click(u"cmdEdit"_s);
     QCOMPARE(m_raw->rows(u"SELECT code, title, qKey, maxnext, path FROM KeyClass WHERE code <> '' ORDER BY id"_s),
              QStringList({u"001|车|c|1| > 汽车"_s, u"001001|轿车|a|0| > 汽车 > 轿车"_s}));
     QCOMPARE(m_raw->value(u"SELECT classname FROM Korvels WHERE isSet = 1"_s), u"汽车"_s);
@@ -244,10 +171,10 @@ void TestClassEditing::editChangesOnlyTitleAndKey()
 void TestClassEditing::cancelCloseAndKeysInTheTextBoxes()
 {
     QVERIFY(m_store->addClass({}, u"甲"_s, u"1"_s).ok());
-    open();
-    answer(u"乙"_s, u"2"_s, false);
-    click(u"cmdAdd");
-    click(u"cmdEdit");
+    open(true);
+    answerClassEditor(u"乙"_s, u"2"_s, false);
+    click(u"cmdAdd"_s);
+    click(u"cmdEdit"_s);
     QCOMPARE(m_dialogsShown, 2);
     Modal::setDriver([this](QDialog& d) {
         ++m_dialogsShown;
@@ -259,16 +186,16 @@ void TestClassEditing::cancelCloseAndKeysInTheTextBoxes()
         QVERIFY(d.isVisible());
         d.close();
     });
-    click(u"cmdAdd");
+    click(u"cmdAdd"_s);
     QCOMPARE(m_dialogsShown, 3);
     QCOMPARE(m_raw->rows(u"SELECT code, title, qKey FROM KeyClass ORDER BY id"_s),
              QStringList({u"||"_s, u"001|甲|1"_s}));
     QCOMPARE(m_raw->value(u"SELECT maxnext FROM KeyClass WHERE code = ''"_s), u"1"_s);
 
     // With nothing selected, edit and delete do nothing at all.
-    click(u"cmdDown");
-    click(u"cmdEdit");
-    click(u"cmdDel");
+    click(u"cmdDown"_s);
+    click(u"cmdEdit"_s);
+    click(u"cmdDel"_s);
     QCOMPARE(m_dialogsShown, 3);
     QCOMPARE(messages(), QStringList());
 }
@@ -282,15 +209,14 @@ void TestClassEditing::deleteGuardsTheWholeSubtree()
     QVERIFY(m_store->addClass(u"002"_s, u"戊"_s, u"5"_s).ok());
     QVERIFY(m_raw->exec(
         u"INSERT INTO Korvels(keywords, isSet, classcode, classname) VALUES ('深', 1, '001001001', '丙')"_s));
-    open();
-    click(u"cmdDel");
+    open(true);
+    click(u"cmdDel"_s);
     QCOMPARE(messages(), QStringList(u"分类不为空，不能删除！"_s));
     QCOMPARE(m_raw->value(u"SELECT count(*) FROM KeyClass"_s), u"6"_s);
 
     // 丁 holds no keyword, nor does its subclass: only its own row goes.
-    auto* list = m_window->findChild<QTreeWidget*>(u"ListView2"_s);
-    list->setCurrentItem(list->topLevelItem(1));
-    click(u"cmdDel");
+    list()->setCurrentItem(list()->topLevelItem(1));
+    click(u"cmdDel"_s);
     QCOMPARE(messages(), QStringList());
     QCOMPARE(listed(), QStringList(u"甲|1"_s));
     QCOMPARE(m_raw->rows(u"SELECT code FROM KeyClass WHERE code LIKE '002%'"_s), QStringList(u"002001"_s));
@@ -299,7 +225,7 @@ void TestClassEditing::deleteGuardsTheWholeSubtree()
 
 void TestClassEditing::addIsAllOrNothing()
 {
-    open();
+    open(true);
     // The parent's counter cannot be advanced: the new class must not stay behind with a code that will be
     // handed out again.
     QVERIFY(m_raw->exec(u"CREATE TRIGGER refuse BEFORE UPDATE OF maxnext ON KeyClass "
@@ -313,14 +239,14 @@ void TestClassEditing::addIsAllOrNothing()
         QCOMPARE(d.findChild<QLineEdit*>(u"txtTitle"_s)->text(), u"甲"_s);
         QTest::mouseClick(d.findChild<QPushButton*>(u"CancelButton"_s), Qt::LeftButton);
     });
-    click(u"cmdAdd");
+    click(u"cmdAdd"_s);
     QCOMPARE(m_dialogsShown, 1);
     QCOMPARE(messages(), QStringList(u"counter stuck"_s));
     QCOMPARE(m_raw->value(u"SELECT count(*) FROM KeyClass"_s), u"1"_s);
 
     QVERIFY(m_raw->exec(u"DROP TRIGGER refuse"_s));
-    answer(u"甲"_s, u"1"_s);
-    click(u"cmdAdd");
+    answerClassEditor(u"甲"_s, u"1"_s);
+    click(u"cmdAdd"_s);
     QCOMPARE(m_raw->value(u"SELECT code FROM KeyClass WHERE code <> ''"_s), u"001"_s);
 }
 

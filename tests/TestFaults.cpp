@@ -1,26 +1,15 @@
 #include "TestSupport.h"
-#include "ui/MessageBox.h"
-#include "ui/Modal.h"
-#include "ui/main/KeywordGridModel.h"
-#include "ui/main/frmKorvel.h"
 
-#include <QCheckBox>
-#include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTreeWidget>
 
 // The store failing while the window works: each fault gives a clear message, the window stays usable,
 // and nothing already stored is lost.
-class TestFaults : public QObject
+class TestFaults : public WindowTest
 {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
     void diskFull();
     void readOnly();
     void lockedByAnotherProcess();
@@ -29,78 +18,25 @@ private slots:
     void foreignStores();
 
 private:
-    frmKorvel* open();
-    void fileByRightClick();
-    void addBatch(const QString& text);
     bool pragma(const QString& sql);
-    QStringList messages();
-    QString txtKey() const { return m_window->findChild<QLineEdit*>(u"txtKey"_s)->text(); }
     qint64 count(const QString& where = u"1"_s)
     {
         RawDb raw(m_temp->path);
         return raw.value(u"SELECT count(*) FROM Korvels WHERE "_s + where).toLongLong();
     }
-
-    std::unique_ptr<TempStore> m_temp;
-    std::unique_ptr<Store> m_store;
-    std::unique_ptr<frmKorvel> m_window;
 };
 
 void TestFaults::init()
 {
-    MessageBox::setCapturing(true);
-    m_temp = std::make_unique<TempStore>();
-    m_store = std::make_unique<Store>();
-    QVERIFY(m_store->open(m_temp->path).ok());
+    WindowTest::init();
     QVERIFY(m_store->addClass({}, u"甲"_s, u"1"_s).ok());
     QVERIFY(m_store->insertKeywords({u"one"_s, u"two"_s, u"three"_s}).ok());
-}
-
-void TestFaults::cleanup()
-{
-    Modal::setDriver({});
-    m_window.reset();
-    m_store.reset();
-    m_temp.reset();
-    MessageBox::setCapturing(false);
-}
-
-frmKorvel* TestFaults::open()
-{
-    m_window = std::make_unique<frmKorvel>(*m_store);
-    m_window->Form_Load();
-    m_window->show();
-    return m_window.get();
-}
-
-void TestFaults::fileByRightClick()
-{
-    QTest::mouseRelease(m_window->findChild<QTreeWidget*>(u"ListView2"_s)->viewport(), Qt::RightButton, {}, {5, 5});
-}
-
-void TestFaults::addBatch(const QString& text)
-{
-    Modal::setDriver([=](QDialog& d) {
-        d.findChild<QPlainTextEdit*>(u"txtKeys"_s)->setPlainText(text);
-        QTest::mouseClick(d.findChild<QPushButton*>(u"cmdAdd"_s), Qt::LeftButton);
-        QTest::mouseClick(d.findChild<QPushButton*>(u"cmdExit"_s), Qt::LeftButton);
-    });
-    QTest::mouseClick(m_window->findChild<QWidget*>(u"lblAddWords"_s), Qt::LeftButton);
-    Modal::setDriver({});
 }
 
 bool TestFaults::pragma(const QString& sql)
 {
     QSqlQuery q(QSqlDatabase::database(m_store->connectionName()));
     return q.exec(sql);
-}
-
-QStringList TestFaults::messages()
-{
-    QStringList texts;
-    for (const MessageBox::Shown& shown : MessageBox::takeShown())
-        texts << shown.text;
-    return texts;
 }
 
 void TestFaults::diskFull()
@@ -114,7 +50,7 @@ void TestFaults::diskFull()
     QString big;
     for (int i = 0; i < 30000; ++i)
         big += u"a keyword long enough to fill a page quickly %1\n"_s.arg(i);
-    addBatch(big);
+    addBatches({big});
     const QStringList shown = messages();
     QCOMPARE(shown.size(), 1);
     QVERIFY2(shown.first().contains(u"full"_s), qPrintable(shown.first()));
@@ -125,8 +61,8 @@ void TestFaults::diskFull()
 
     // Room again: the same window goes on.
     QVERIFY(pragma(u"PRAGMA max_page_count = 1073741823"_s));
-    fileByRightClick();
-    QCOMPARE(txtKey(), u"two"_s);
+    rightClickList();
+    QCOMPARE(txtKey()->text(), u"two"_s);
     QCOMPARE(count(u"keywords = 'one' AND isSet = 1"_s), 1);
 }
 
@@ -135,15 +71,15 @@ void TestFaults::readOnly()
     open();
     QVERIFY(pragma(u"PRAGMA query_only = 1"_s));
     const qint64 keyId = m_window->keyId();
-    fileByRightClick();
+    rightClickList();
     QVERIFY(messages().value(0).contains(u"readonly"_s));
     QCOMPARE(m_window->keyId(), keyId);
-    QCOMPARE(txtKey(), u"one"_s);
-    addBatch(u"four"_s);
+    QCOMPARE(txtKey()->text(), u"one"_s);
+    addBatches({u"four"_s});
     QVERIFY(messages().value(0).contains(u"readonly"_s));
     QVERIFY(pragma(u"PRAGMA query_only = 0"_s));
-    fileByRightClick();
-    QCOMPARE(txtKey(), u"two"_s);
+    rightClickList();
+    QCOMPARE(txtKey()->text(), u"two"_s);
     QCOMPARE(count(), 3);
 }
 
@@ -155,14 +91,14 @@ void TestFaults::lockedByAnotherProcess()
     QVERIFY(other.exec(u"INSERT INTO Korvels(keywords) VALUES ('theirs')"_s));
     QElapsedTimer waited;
     waited.start();
-    fileByRightClick();
+    rightClickList();
     // A bounded wait, then the store's own word for it; never a window frozen for good.
     QVERIFY(waited.elapsed() < 15000);
     QVERIFY(messages().value(0).contains(u"locked"_s));
-    QCOMPARE(txtKey(), u"one"_s);
+    QCOMPARE(txtKey()->text(), u"one"_s);
     QVERIFY(other.exec(u"COMMIT"_s));
-    fileByRightClick();
-    QCOMPARE(txtKey(), u"two"_s);
+    rightClickList();
+    QCOMPARE(txtKey()->text(), u"two"_s);
     QCOMPARE(count(), 4);
 }
 
@@ -175,16 +111,16 @@ void TestFaults::fileReplaced()
     QVERIFY(QFile::rename(m_temp->path, aside));
     QVERIFY(QFile::rename(other, m_temp->path));
     // Another store in its place is not ours to write.
-    fileByRightClick();
+    rightClickList();
     QVERIFY(messages().value(0).contains(u"已被替换"_s));
-    QCOMPARE(txtKey(), u"one"_s);
+    QCOMPARE(txtKey()->text(), u"one"_s);
 
     // Put back, all is well again.
     QVERIFY(QFile::remove(m_temp->path));
     QVERIFY(QFile::rename(aside, m_temp->path));
-    fileByRightClick();
+    rightClickList();
     QCOMPARE(messages(), QStringList());
-    QCOMPARE(txtKey(), u"two"_s);
+    QCOMPARE(txtKey()->text(), u"two"_s);
     QCOMPARE(count(), 3);
     QCOMPARE(count(u"isSet = 1"_s), 1);
 }
@@ -192,21 +128,21 @@ void TestFaults::fileReplaced()
 void TestFaults::fileDeletedOrMovedAway()
 {
     open();
-    fileByRightClick();
+    rightClickList();
     QVERIFY(QFile::remove(m_temp->path));
     // The next write notices, puts every row back where the file was, and asks to be done again.
-    fileByRightClick();
+    rightClickList();
     QVERIFY(messages().value(0).contains(u"已把打开的数据恢复到原位置"_s));
-    QCOMPARE(txtKey(), u"two"_s);
-    fileByRightClick();
-    QCOMPARE(txtKey(), u"three"_s);
+    QCOMPARE(txtKey()->text(), u"two"_s);
+    rightClickList();
+    QCOMPARE(txtKey()->text(), u"three"_s);
 
     // Moved away: the same, and the moved file is left alone.
     const QString moved = m_temp->dir.filePath(u"moved.db"_s);
     QVERIFY(QFile::rename(m_temp->path, moved));
-    fileByRightClick();
+    rightClickList();
     QVERIFY(messages().value(0).contains(u"已把打开的数据恢复到原位置"_s));
-    fileByRightClick();
+    rightClickList();
     QCOMPARE(messages(), QStringList(u"所有关键词已设置完毕！"_s));
 
     m_window.reset();

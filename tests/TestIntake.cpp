@@ -1,25 +1,12 @@
 #include "TestSupport.h"
 #include "store/KeywordSet.h"
-#include "ui/MessageBox.h"
-#include "ui/Modal.h"
 #include "ui/add_words/frmAddWords.h"
-#include "ui/main/KeywordGridModel.h"
-#include "ui/main/frmKorvel.h"
-
-#include <QCheckBox>
-#include <QDialog>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTreeWidget>
 
 // Keywords in, keywords out: the add-keywords dialog, the pending view, and the two deletions.
-class TestIntake : public QObject
+class TestIntake : public WindowTest
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
     void linesAndBlanks();
     void keywordEquality();
     void batchesAndTheirResults();
@@ -29,69 +16,7 @@ private slots:
     void deletingTheCurrentKeyword();
     void deletingEverything();
     void pendingView();
-
-private:
-    frmKorvel* open();
-    // Opens the add-keywords dialog from the main window and adds each text as one batch.
-    void addBatches(const QStringList& texts, bool excludeDuplicates = true);
-    QStringList messages();
-    QStringList keywords() { return m_raw->rows(u"SELECT keywords FROM Korvels ORDER BY id"_s); }
-    QLineEdit* txtKey() const { return m_window->findChild<QLineEdit*>(u"txtKey"_s); }
-
-    std::unique_ptr<TempStore> m_temp;
-    std::unique_ptr<RawDb> m_raw;
-    std::unique_ptr<Store> m_store;
-    std::unique_ptr<frmKorvel> m_window;
 };
-
-void TestIntake::init()
-{
-    MessageBox::setCapturing(true);
-    m_temp = std::make_unique<TempStore>();
-    m_store = std::make_unique<Store>();
-    QVERIFY(m_store->open(m_temp->path).ok());
-    m_raw = std::make_unique<RawDb>(m_temp->path);
-}
-
-void TestIntake::cleanup()
-{
-    Modal::setDriver({});
-    m_window.reset();
-    m_store.reset();
-    m_raw.reset();
-    m_temp.reset();
-    MessageBox::setCapturing(false);
-}
-
-frmKorvel* TestIntake::open()
-{
-    m_window = std::make_unique<frmKorvel>(*m_store);
-    m_window->Form_Load();
-    m_window->show();
-    return m_window.get();
-}
-
-void TestIntake::addBatches(const QStringList& texts, bool excludeDuplicates)
-{
-    Modal::setDriver([=](QDialog& d) {
-        d.findChild<QCheckBox*>(u"Check1"_s)->setChecked(excludeDuplicates);
-        for (const QString& text : texts) {
-            d.findChild<QPlainTextEdit*>(u"txtKeys"_s)->setPlainText(text);
-            QTest::mouseClick(d.findChild<QPushButton*>(u"cmdAdd"_s), Qt::LeftButton);
-        }
-        QTest::mouseClick(d.findChild<QPushButton*>(u"cmdExit"_s), Qt::LeftButton);
-    });
-    QTest::mouseClick(m_window->findChild<QWidget*>(u"lblAddWords"_s), Qt::LeftButton);
-    Modal::setDriver({});
-}
-
-QStringList TestIntake::messages()
-{
-    QStringList texts;
-    for (const MessageBox::Shown& shown : MessageBox::takeShown())
-        texts << shown.text;
-    return texts;
-}
 
 void TestIntake::linesAndBlanks()
 {
@@ -169,8 +94,7 @@ void TestIntake::batchesAndTheirResults()
 
 void TestIntake::duplicatesWithAndWithoutTheBox()
 {
-    open();
-    messages();
+    open(true);
     const QString text = u"手机\nPhone\nphone\n 手机\n手机"_s;
     addBatches({text, text});
     QCOMPARE(messages(),
@@ -184,8 +108,7 @@ void TestIntake::duplicatesWithAndWithoutTheBox()
 
 void TestIntake::buttonsDuringABatchAndAFailureHalfway()
 {
-    open();
-    messages();
+    open(true);
     QVERIFY(m_raw->exec(u"CREATE TRIGGER refuse BEFORE INSERT ON Korvels WHEN NEW.keywords = 'bad' "
                         u"BEGIN SELECT RAISE(ABORT, 'no room for bad'); END"_s));
     QList<bool> enabledWhileShown;
@@ -201,7 +124,7 @@ void TestIntake::buttonsDuringABatchAndAFailureHalfway()
         MessageBox::setCaptureHook({});
         QTest::mouseClick(exit, Qt::LeftButton);
     });
-    QTest::mouseClick(m_window->findChild<QWidget*>(u"lblAddWords"_s), Qt::LeftButton);
+    click(u"lblAddWords"_s);
     QCOMPARE(enabledWhileShown, QList<bool>({false, false}));
     // What came before the failing line stays, and the operator is told how far it got and why it stopped.
     QCOMPARE(keywords(), QStringList({u"one"_s, u"two"_s}));
@@ -214,8 +137,7 @@ void TestIntake::buttonsDuringABatchAndAFailureHalfway()
 
 void TestIntake::countsBeyondSixteenBits()
 {
-    open();
-    messages();
+    open(true);
     QString text;
     for (int i = 0; i < 40000; ++i)
         text += QString::number(i % 35000) + u'\n';
@@ -231,7 +153,7 @@ void TestIntake::deletingTheCurrentKeyword()
         u"INSERT INTO Korvels(id, keywords, isSet, classcode, classname) VALUES (2, 'back', 1, '001', '甲')"_s));
     QVERIFY(m_store->insertKeywords({u"first"_s, u"first"_s, u"last"_s}).ok());
     open();
-    auto* del = m_window->findChild<QPushButton*>(u"cmdDelKey"_s);
+    auto* del = child(u"cmdDelKey"_s);
 
     // Exactly the current row goes, not its twin.
     QTest::mouseClick(del, Qt::LeftButton);
@@ -239,7 +161,7 @@ void TestIntake::deletingTheCurrentKeyword()
     QCOMPARE(txtKey()->text(), u"first"_s);
 
     // After a take-back the taken-back keyword is the one deleted.
-    auto* grid = m_window->findChild<QAbstractItemView*>(u"Grid1"_s);
+    auto* grid = child<QAbstractItemView>(u"Grid1"_s);
     QTest::mousePress(grid->viewport(), Qt::RightButton, {}, grid->visualRect(grid->model()->index(0, 2)).center());
     QCOMPARE(txtKey()->text(), u"back"_s);
     QTest::mouseClick(del, Qt::LeftButton);
@@ -263,8 +185,8 @@ void TestIntake::deletingEverything()
     QVERIFY(m_store->addClass({}, u"甲"_s, u"1"_s).ok());
     QVERIFY(m_store->insertKeywords({u"a"_s, u"b"_s, u"c"_s}).ok());
     open();
-    QTest::mouseRelease(m_window->findChild<QTreeWidget*>(u"ListView2"_s)->viewport(), Qt::RightButton, {}, {5, 5});
-    auto* clear = m_window->findChild<QWidget*>(u"lblClearWords"_s);
+    rightClickList();
+    auto* clear = child(u"lblClearWords"_s);
 
     MessageBox::queueAnswer(MessageBox::Answer::No);
     QTest::mouseClick(clear, Qt::LeftButton);

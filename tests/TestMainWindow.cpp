@@ -1,25 +1,15 @@
 #include "TestSupport.h"
-#include "ui/MessageBox.h"
-#include "ui/main/KeywordGridModel.h"
-#include "ui/main/frmKorvel.h"
 
-#include <QAbstractItemModelTester>
-#include <QApplication>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTableView>
 #include <QTextDocumentFragment>
-#include <QTreeWidget>
 
-class TestMainWindow : public QObject
+class TestMainWindow : public WindowTest
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
     void controlsAsLaidOut();
     void tabOrderAndFocus();
     void startsOnTheTopLevelWithTheFirstKeyword();
@@ -30,35 +20,7 @@ private slots:
 private:
     // Two top-level classes, the second with one child, and three unsorted keywords.
     void fillStore();
-    frmKorvel* openWindow();
-    template <typename T> T* child(const char16_t* name)
-    {
-        auto* widget = m_window->findChild<T*>(QString::fromUtf16(name));
-        if (!widget)
-            qFatal("no control %s", qPrintable(QString::fromUtf16(name)));
-        return widget;
-    }
-
-    std::unique_ptr<TempStore> m_temp;
-    std::unique_ptr<Store> m_store;
-    std::unique_ptr<frmKorvel> m_window;
 };
-
-void TestMainWindow::init()
-{
-    MessageBox::setCapturing(true);
-    m_temp = std::make_unique<TempStore>();
-    m_store = std::make_unique<Store>();
-    QVERIFY(m_store->open(m_temp->path).ok());
-}
-
-void TestMainWindow::cleanup()
-{
-    m_window.reset();
-    m_store.reset();
-    m_temp.reset();
-    MessageBox::setCapturing(false);
-}
 
 void TestMainWindow::fillStore()
 {
@@ -68,22 +30,10 @@ void TestMainWindow::fillStore()
     QVERIFY(m_store->insertKeywords({u"华为手机"_s, u"二手车"_s, u"火锅"_s}).ok());
 }
 
-frmKorvel* TestMainWindow::openWindow()
-{
-    m_window = std::make_unique<frmKorvel>(*m_store);
-    new QAbstractItemModelTester(m_window->gridModel(), QAbstractItemModelTester::FailureReportingMode::QtTest,
-                                 m_window->gridModel());
-    m_window->Form_Load();
-    m_window->show();
-    if (!QTest::qWaitForWindowExposed(m_window.get()))
-        qWarning("window not exposed");
-    return m_window.get();
-}
-
 void TestMainWindow::controlsAsLaidOut()
 {
     fillStore();
-    openWindow();
+    open();
     QCOMPARE(m_window->windowTitle(), u"关键词分类"_s);
     QCOMPARE(m_window->size(), QSize(712, 499));
     QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
@@ -122,7 +72,7 @@ void TestMainWindow::controlsAsLaidOut()
         {u"Label2", {}, {26, 469, 255, 19}, {}},
     };
     for (const Expected& e : controls) {
-        auto* widget = child<QWidget>(e.name);
+        auto* widget = child(QString::fromUtf16(e.name));
         QCOMPARE(widget->geometry(), e.geometry);
         QCOMPARE(widget->toolTip(), e.toolTip);
         if (auto* label = qobject_cast<QLabel*>(widget); label && !e.text.isNull())
@@ -131,41 +81,40 @@ void TestMainWindow::controlsAsLaidOut()
             QCOMPARE(button->text(), e.text);
     }
     for (const char16_t* name : {u"cmdUp", u"cmdDown", u"cmdAdd", u"cmdEdit", u"cmdDel"})
-        QCOMPARE(child<QWidget>(name)->parentWidget(), child<QFrame>(u"fmeClass"));
-    QCOMPARE(child<QFrame>(u"fmeClass")->frameShape(), QFrame::NoFrame);
+        QCOMPARE(child(QString::fromUtf16(name))->parentWidget(), child<QFrame>(u"fmeClass"_s));
+    QCOMPARE(child<QFrame>(u"fmeClass"_s)->frameShape(), QFrame::NoFrame);
 
     // The contact line points to the README and names no one.
-    QVERIFY(child<QLabel>(u"Label2")->text().contains(u"README"_s));
-    QCOMPARE(child<QLabel>(u"Label2")->palette().color(QPalette::WindowText), QColor(Qt::red));
+    QVERIFY(child<QLabel>(u"Label2"_s)->text().contains(u"README"_s));
+    QCOMPARE(child<QLabel>(u"Label2"_s)->palette().color(QPalette::WindowText), QColor(Qt::red));
     for (const char16_t* name : {u"lblExpert", u"lblAddWords", u"lblClearWords"})
-        QCOMPARE(child<QLabel>(name)->palette().color(QPalette::WindowText), QColor(0, 0, 192));
+        QCOMPARE(child<QLabel>(QString::fromUtf16(name))->palette().color(QPalette::WindowText), QColor(0, 0, 192));
 
-    const QFont keyFont = child<QLineEdit>(u"txtKey")->font();
+    const QFont keyFont = child<QLineEdit>(u"txtKey"_s)->font();
     QVERIFY(keyFont.bold());
     QCOMPARE(keyFont.pointSizeF(), 10.5);
     QCOMPARE(keyFont.families().value(0), u"仿宋_GB2312"_s);
 
-    auto* list = child<QTreeWidget>(u"ListView2");
-    QCOMPARE(list->columnCount(), 3);
-    QCOMPARE(list->headerItem()->text(0), u"类别"_s);
-    QCOMPARE(list->headerItem()->text(1), u"快捷键"_s);
-    QCOMPARE(list->headerItem()->text(2), u"最大下级编号"_s);
-    QCOMPARE(list->columnWidth(0), 200);
-    QCOMPARE(list->columnWidth(1), 53);
+    QCOMPARE(list()->columnCount(), 3);
+    QCOMPARE(list()->headerItem()->text(0), u"类别"_s);
+    QCOMPARE(list()->headerItem()->text(1), u"快捷键"_s);
+    QCOMPARE(list()->headerItem()->text(2), u"最大下级编号"_s);
+    QCOMPARE(list()->columnWidth(0), 200);
+    QCOMPARE(list()->columnWidth(1), 53);
     // The counter column is there for every row but never seen.
-    QVERIFY(list->isColumnHidden(2));
-    QCOMPARE(list->topLevelItem(1)->text(2), u"1"_s);
-    QCOMPARE(list->topLevelItem(0)->text(2), u"0"_s);
+    QVERIFY(list()->isColumnHidden(2));
+    QCOMPARE(list()->topLevelItem(1)->text(2), u"1"_s);
+    QCOMPARE(list()->topLevelItem(0)->text(2), u"0"_s);
 }
 
 void TestMainWindow::tabOrderAndFocus()
 {
     fillStore();
-    openWindow();
+    open();
     QApplication::setActiveWindow(m_window.get());
-    QTRY_COMPARE(QApplication::focusWidget(), child<QWidget>(u"txtKey"));
+    QTRY_COMPARE(QApplication::focusWidget(), child<QWidget>(u"txtKey"_s));
     QStringList order;
-    QWidget* w = child<QWidget>(u"txtKey");
+    QWidget* w = child<QWidget>(u"txtKey"_s);
     for (int i = 0; i < 9; ++i) {
         order << w->objectName();
         w = w->nextInFocusChain();
@@ -181,34 +130,33 @@ void TestMainWindow::tabOrderAndFocus()
 void TestMainWindow::startsOnTheTopLevelWithTheFirstKeyword()
 {
     fillStore();
-    openWindow();
-    auto* list = child<QTreeWidget>(u"ListView2");
-    QCOMPARE(list->topLevelItemCount(), 2);
-    QCOMPARE(list->topLevelItem(0)->text(0), u"数码"_s);
-    QCOMPARE(list->topLevelItem(1)->text(1), u"2"_s);
-    QCOMPARE(list->selectedItems().value(0), list->topLevelItem(0));
+    open();
+    QCOMPARE(list()->topLevelItemCount(), 2);
+    QCOMPARE(list()->topLevelItem(0)->text(0), u"数码"_s);
+    QCOMPARE(list()->topLevelItem(1)->text(1), u"2"_s);
+    QCOMPARE(list()->selectedItems().value(0), list()->topLevelItem(0));
     QCOMPARE(m_window->selCode(), u"001"_s);
     QCOMPARE(m_window->quickKeys(), QStringList({u"1"_s, u"2"_s, QString()}));
-    QVERIFY(!child<QPushButton>(u"cmdUp")->isEnabled());
-    QVERIFY(child<QPushButton>(u"cmdDown")->isEnabled());
-    QCOMPARE(child<QLineEdit>(u"txtKey")->text(), u"华为手机"_s);
+    QVERIFY(!child<QPushButton>(u"cmdUp"_s)->isEnabled());
+    QVERIFY(child<QPushButton>(u"cmdDown"_s)->isEnabled());
+    QCOMPARE(child<QLineEdit>(u"txtKey"_s)->text(), u"华为手机"_s);
     QVERIFY(m_window->keyId() > 0);
     QVERIFY(MessageBox::takeShown().isEmpty());
 }
 
 void TestMainWindow::emptyStoreSaysAllIsSet()
 {
-    openWindow();
+    open();
     const auto shown = MessageBox::takeShown();
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown.at(0).text, u"所有关键词已设置完毕！"_s);
     QCOMPARE(shown.at(0).title, u"关键词分类"_s);
     QCOMPARE(shown.at(0).icon, MessageBox::Icon::None);
-    QCOMPARE(child<QLineEdit>(u"txtKey")->text(), QString());
+    QCOMPARE(child<QLineEdit>(u"txtKey"_s)->text(), QString());
     QCOMPARE(m_window->keyId(), 0);
     QCOMPARE(m_window->selCode(), QString());
-    QVERIFY(!child<QPushButton>(u"cmdUp")->isEnabled());
-    QVERIFY(!child<QPushButton>(u"cmdDown")->isEnabled());
+    QVERIFY(!child<QPushButton>(u"cmdUp"_s)->isEnabled());
+    QVERIFY(!child<QPushButton>(u"cmdDown"_s)->isEnabled());
     // The grid keeps its empty design-time shape.
     QCOMPARE(m_window->gridModel()->rowCount(), 29);
     QCOMPARE(m_window->gridModel()->columnCount(), 4);
@@ -217,51 +165,48 @@ void TestMainWindow::emptyStoreSaysAllIsSet()
 void TestMainWindow::escapeGoesUpWhereverTheFocusIs()
 {
     fillStore();
-    openWindow();
-    auto* list = child<QTreeWidget>(u"ListView2");
-    list->setCurrentItem(list->topLevelItem(1));
+    open();
+    list()->setCurrentItem(list()->topLevelItem(1));
     QCOMPARE(m_window->selCode(), u"002"_s);
-    QTest::mouseClick(child<QPushButton>(u"cmdDown"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(u"cmdDown"_s), Qt::LeftButton);
     QCOMPARE(m_window->parentCode(), u"002"_s);
-    QCOMPARE(list->topLevelItem(0)->text(0), u"轿车"_s);
-    QVERIFY(child<QPushButton>(u"cmdUp")->isEnabled());
+    QCOMPARE(list()->topLevelItem(0)->text(0), u"轿车"_s);
+    QVERIFY(child<QPushButton>(u"cmdUp"_s)->isEnabled());
 
-    auto* txtKey = child<QLineEdit>(u"txtKey");
-    txtKey->setFocus();
-    QTest::keyClick(txtKey, Qt::Key_Escape);
+    txtKey()->setFocus();
+    QTest::keyClick(txtKey(), Qt::Key_Escape);
     QCOMPARE(m_window->parentCode(), QString());
     // Back on the top level the first class is selected, not the one that was left.
     QCOMPARE(m_window->selCode(), u"001"_s);
     // Esc at the top level lists the top level again.
-    QTest::keyClick(child<QPushButton>(u"cmdAdd"), Qt::Key_Escape);
+    QTest::keyClick(child<QPushButton>(u"cmdAdd"_s), Qt::Key_Escape);
     QCOMPARE(m_window->parentCode(), QString());
-    QCOMPARE(list->topLevelItemCount(), 2);
+    QCOMPARE(list()->topLevelItemCount(), 2);
 }
 
 void TestMainWindow::enterAndDoubleClickGoDownOnlyFromTheList()
 {
     fillStore();
-    openWindow();
-    auto* list = child<QTreeWidget>(u"ListView2");
-    auto* txtKey = child<QLineEdit>(u"txtKey");
-    list->setCurrentItem(list->topLevelItem(1));
-    QTest::keyClick(txtKey, Qt::Key_Return);
+    open();
+    list()->setCurrentItem(list()->topLevelItem(1));
+    QTest::keyClick(txtKey(), Qt::Key_Return);
     QCOMPARE(m_window->parentCode(), QString());
-    QTest::keyClick(list, Qt::Key_Return);
+    QTest::keyClick(list(), Qt::Key_Return);
     QCOMPARE(m_window->parentCode(), u"002"_s);
 
     // Down into a class without subclasses: an empty level, nothing selected, the grid left as it was.
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->topLevelItem(0)).center());
+    QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {},
+                       list()->visualItemRect(list()->topLevelItem(0)).center());
     QCOMPARE(m_window->parentCode(), u"002001"_s);
-    QCOMPARE(list->topLevelItemCount(), 0);
+    QCOMPARE(list()->topLevelItemCount(), 0);
     QCOMPARE(m_window->quickKeys(), QStringList(QString()));
     QCOMPARE(m_window->selCode(), u""_s);
-    QVERIFY(!child<QPushButton>(u"cmdDown")->isEnabled());
+    QVERIFY(!child<QPushButton>(u"cmdDown"_s)->isEnabled());
     QCOMPARE(m_window->gridModel()->loadedCode(), u"002001"_s);
 
     // Enter or a double-click in an empty list does nothing.
-    QTest::keyClick(list, Qt::Key_Return);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::keyClick(list(), Qt::Key_Return);
+    QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
     QCOMPARE(m_window->parentCode(), u"002001"_s);
     QVERIFY(MessageBox::takeShown().isEmpty());
 }

@@ -1,25 +1,16 @@
 #include "ExportReader.h"
 #include "TestSupport.h"
 #include "ui/FileDialog.h"
-#include "ui/MessageBox.h"
-#include "ui/main/KeywordGridModel.h"
-#include "ui/main/frmKorvel.h"
 
-#include <QAbstractItemModelTester>
 #include <QFile>
-#include <QLineEdit>
-#include <QProcess>
 #include <QTableView>
-#include <QTreeWidget>
-#include <QXmlStreamReader>
 
 // The filing loop as the operator meets it: quick keys, right-clicks, the grid, take-back and export.
-class TestSortingLoop : public QObject
+class TestSortingLoop : public WindowTest
 {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
     void orderOfServiceAndTakeBack();
     void quickKeysDescendAndFileDeep();
     void firstOfTwoKeysAndAnEmptiedClass();
@@ -29,28 +20,15 @@ private slots:
     void exportReadsBack();
 
 private:
-    frmKorvel* open();
     QStringList gridIds() const;
-    QString messages();
-    void rightClickList();
-    void type(const QString& text);
-    QLineEdit* txtKey() const { return m_window->findChild<QLineEdit*>(u"txtKey"_s); }
-    QTreeWidget* list() const { return m_window->findChild<QTreeWidget*>(u"ListView2"_s); }
-    QTableView* grid() const { return m_window->findChild<QTableView*>(u"Grid1"_s); }
+    QString shown() { return messages().join(u'|'); }
+    QTableView* grid() const { return child<QTableView>(u"Grid1"_s); }
     void selectClass(int row) { list()->setCurrentItem(list()->topLevelItem(row)); }
-
-    std::unique_ptr<TempStore> m_temp;
-    std::unique_ptr<RawDb> m_raw;
-    std::unique_ptr<Store> m_store;
-    std::unique_ptr<frmKorvel> m_window;
 };
 
 void TestSortingLoop::init()
 {
-    MessageBox::setCapturing(true);
-    m_temp = std::make_unique<TempStore>();
-    m_store = std::make_unique<Store>();
-    QVERIFY(m_store->open(m_temp->path).ok());
+    WindowTest::init();
     // 001 数码 (1) with child 001001 手机 (a); 002 汽车 (2); 003 美食 (a); 004 健康 (2, the same key as 002);
     // 005 旅游 (5), whose only child has been deleted.
     for (const auto& [parent, title, key] : {std::tuple {u""_s, u"数码"_s, u"1"_s},
@@ -61,27 +39,7 @@ void TestSortingLoop::init()
                                              {u""_s, u"旅游"_s, u"5"_s},
                                              {u"005"_s, u"已删除"_s, u"x"_s}})
         QVERIFY(m_store->addClass(parent, title, key).ok());
-    m_raw = std::make_unique<RawDb>(m_temp->path);
     QVERIFY(m_raw->exec(u"DELETE FROM KeyClass WHERE code = '005001'"_s));
-}
-
-void TestSortingLoop::cleanup()
-{
-    m_window.reset();
-    m_store.reset();
-    m_raw.reset();
-    m_temp.reset();
-    MessageBox::setCapturing(false);
-}
-
-frmKorvel* TestSortingLoop::open()
-{
-    m_window = std::make_unique<frmKorvel>(*m_store);
-    new QAbstractItemModelTester(m_window->gridModel(), QAbstractItemModelTester::FailureReportingMode::QtTest,
-                                 m_window->gridModel());
-    m_window->Form_Load();
-    m_window->show();
-    return m_window.get();
 }
 
 QStringList TestSortingLoop::gridIds() const
@@ -91,25 +49,6 @@ QStringList TestSortingLoop::gridIds() const
     for (int row = 0; row < model->dataRowCount(); ++row)
         ids << model->index(row, 0).data().toString();
     return ids;
-}
-
-QString TestSortingLoop::messages()
-{
-    QStringList texts;
-    for (const MessageBox::Shown& shown : MessageBox::takeShown())
-        texts << shown.text;
-    return texts.join(u'|');
-}
-
-void TestSortingLoop::rightClickList()
-{
-    QTest::mouseRelease(list()->viewport(), Qt::RightButton, {}, QPoint(5, 5));
-}
-
-void TestSortingLoop::type(const QString& text)
-{
-    for (QChar c : text)
-        QTest::keyClick(txtKey(), c.toLatin1());
 }
 
 void TestSortingLoop::orderOfServiceAndTakeBack()
@@ -140,7 +79,7 @@ void TestSortingLoop::orderOfServiceAndTakeBack()
     rightClickList();
     QCOMPARE(m_window->keyId(), 7);
     QCOMPARE(gridIds(), QStringList({u"3"_s, u"2"_s}));
-    QCOMPARE(messages(), QString());
+    QCOMPARE(shown(), QString());
 }
 
 void TestSortingLoop::quickKeysDescendAndFileDeep()
@@ -164,7 +103,7 @@ void TestSortingLoop::quickKeysDescendAndFileDeep()
     type(u"A"_s);
     QCOMPARE(txtKey()->text(), u"火锅A"_s);
     QCOMPARE(m_raw->value(u"SELECT count(*) FROM Korvels WHERE isSet = 1"_s), u"1"_s);
-    QCOMPARE(messages(), QString());
+    QCOMPARE(shown(), QString());
 }
 
 void TestSortingLoop::firstOfTwoKeysAndAnEmptiedClass()
@@ -173,7 +112,7 @@ void TestSortingLoop::firstOfTwoKeysAndAnEmptiedClass()
     open();
     type(u"2"_s);
     QCOMPARE(m_raw->value(u"SELECT classcode FROM Korvels"_s), u"002"_s);
-    QCOMPARE(messages(), u"所有关键词已设置完毕！"_s);
+    QCOMPARE(shown(), u"所有关键词已设置完毕！"_s);
 
     // 旅游 once had a child: its key goes down into an empty level and files nothing.
     QVERIFY(m_store->insertKeywords({u"三亚"_s}).ok());
@@ -186,7 +125,7 @@ void TestSortingLoop::firstOfTwoKeysAndAnEmptiedClass()
     QCOMPARE(m_raw->value(u"SELECT isSet FROM Korvels WHERE keywords = '三亚'"_s), u"0"_s);
     // With no class selected a right-click refuses, and nothing is written.
     rightClickList();
-    QCOMPARE(messages(), u"请选择关键词分类！"_s);
+    QCOMPARE(shown(), u"请选择关键词分类！"_s);
     QCOMPARE(m_raw->value(u"SELECT isSet FROM Korvels WHERE keywords = '三亚'"_s), u"0"_s);
 }
 
@@ -197,19 +136,19 @@ void TestSortingLoop::theThreeMessagesAndWhenTheGridReloads()
     selectClass(2);
     rightClickList();
     // The last keyword filed: the message, the box emptied, and the grid lists it.
-    QCOMPARE(messages(), u"所有关键词已设置完毕！"_s);
+    QCOMPARE(shown(), u"所有关键词已设置完毕！"_s);
     QCOMPARE(txtKey()->text(), QString());
     QCOMPARE(m_window->keyId(), 0);
     QCOMPARE(gridIds().size(), 1);
 
     // No keyword current: the first message wins over everything else, and the grid still follows the class.
     rightClickList();
-    QCOMPARE(messages(), u"没有需要设定的关键词！"_s);
+    QCOMPARE(shown(), u"没有需要设定的关键词！"_s);
     QVERIFY(
         m_raw->exec(u"INSERT INTO Korvels(keywords, isSet, classcode, classname) VALUES ('kept', 1, '002', '汽车')"_s));
     type(u"2"_s);
     QCOMPARE(m_window->selCode(), u"002"_s);
-    QCOMPARE(messages(), u"没有需要设定的关键词！"_s);
+    QCOMPARE(shown(), u"没有需要设定的关键词！"_s);
     QCOMPARE(m_window->gridModel()->index(0, 2).data().toString(), u"kept"_s);
 }
 
@@ -221,7 +160,7 @@ void TestSortingLoop::gridGroupsByClassAndRightClicksOnlyRows()
                             {id, u"k%1"_s.arg(id), code, QString(u"c"_s + code)}));
     }
     open();
-    QCOMPARE(messages(), u"所有关键词已设置完毕！"_s);
+    QCOMPARE(shown(), u"所有关键词已设置完毕！"_s);
     QCOMPARE(gridIds(), QStringList({u"4"_s, u"2"_s, u"1"_s}));
     const KeywordGridModel* model = m_window->gridModel();
     QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), u"ID"_s);
@@ -245,7 +184,7 @@ void TestSortingLoop::gridGroupsByClassAndRightClicksOnlyRows()
     QCOMPARE(model->headerData(2, Qt::Horizontal).toString(), u"关键词"_s);
     QTest::mousePress(grid()->viewport(), Qt::RightButton, {}, QPoint(20, 5));
     QCOMPARE(m_window->keyId(), 0);
-    QCOMPARE(messages(), QString());
+    QCOMPARE(shown(), QString());
 }
 
 void TestSortingLoop::rowGoneAndStoreFailure()
@@ -259,14 +198,14 @@ void TestSortingLoop::rowGoneAndStoreFailure()
     QCOMPARE(txtKey()->text(), u"next"_s);
     QCOMPARE(m_raw->value(u"SELECT count(*) FROM Korvels WHERE isSet = 1"_s), u"0"_s);
     QCOMPARE(gridIds(), QStringList());
-    QCOMPARE(messages(), QString());
+    QCOMPARE(shown(), QString());
 
     // The store refuses: its message is shown, and the window keeps its keyword and its class.
     const qint64 keyId = m_window->keyId();
     QVERIFY(m_raw->exec(
         u"CREATE TRIGGER refuse BEFORE UPDATE ON Korvels BEGIN SELECT RAISE(ABORT, 'disk says no'); END"_s));
     rightClickList();
-    QCOMPARE(messages(), u"disk says no"_s);
+    QCOMPARE(shown(), u"disk says no"_s);
     QCOMPARE(m_window->keyId(), keyId);
     QCOMPARE(txtKey()->text(), u"next"_s);
     QCOMPARE(m_window->selCode(), u"002"_s);
@@ -284,11 +223,11 @@ void TestSortingLoop::exportReadsBack()
     selectClass(1);
     for (int i = 0; i < 3; ++i)
         rightClickList();
-    QCOMPARE(messages(), u"所有关键词已设置完毕！"_s);
+    QCOMPARE(shown(), u"所有关键词已设置完毕！"_s);
     QTemporaryDir dir;
 
     FileDialog::setNextFileName(dir.filePath(u"out.csv"_s));
-    QTest::mouseClick(m_window->findChild<QWidget*>(u"lblExpert"_s), Qt::LeftButton);
+    click(u"lblExpert"_s);
     const ExportReader::Rows expected = {{u"ID"_s, u"分类"_s, u"关键词"_s},
                                          {u"3"_s, u"汽车"_s, u"火锅"_s},
                                          {u"2"_s, u"汽车"_s, u"say \"hi\""_s},
@@ -299,17 +238,17 @@ void TestSortingLoop::exportReadsBack()
     QVERIFY(raw.readAll().contains("\r\n2,汽车,\"say \"\"hi\"\"\"\r\n1,汽车,\"McDonald's, 麦当劳\"\r\n"));
 
     FileDialog::setNextFileName(dir.filePath(u"out"_s));
-    QTest::mouseClick(m_window->findChild<QWidget*>(u"lblExpert"_s), Qt::LeftButton);
+    click(u"lblExpert"_s);
     QCOMPARE(ExportReader::xlsx(dir.filePath(u"out.xlsx"_s)), expected);
 
     // Cancelled: nothing written. Unwritable: a clear message, nothing left behind.
     FileDialog::setNextFileName(QString());
-    QTest::mouseClick(m_window->findChild<QWidget*>(u"lblExpert"_s), Qt::LeftButton);
+    click(u"lblExpert"_s);
     const QString blocked = dir.filePath(u"no-such-folder/out.csv"_s);
     FileDialog::setNextFileName(blocked);
-    QTest::mouseClick(m_window->findChild<QWidget*>(u"lblExpert"_s), Qt::LeftButton);
-    const QString shown = messages();
-    QVERIFY2(shown.startsWith(u"导出失败"_s) && shown.contains(blocked), qPrintable(shown));
+    click(u"lblExpert"_s);
+    const QString refusal = shown();
+    QVERIFY2(refusal.startsWith(u"导出失败"_s) && refusal.contains(blocked), qPrintable(refusal));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({u"out.csv"_s, u"out.xlsx"_s}));
 }
 

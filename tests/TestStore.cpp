@@ -9,13 +9,8 @@ class TestStore : public QObject
 private slots:
     void createMakesTablesIndexesAndRoot();
     void createRefusesAnExistingFile();
-    void openRefuses_data();
-    void openRefuses();
-    void classCodesPathsAndCounters();
-    void textIsStoredExactlyAsTyped();
     void keywordsServedInIdOrderBeyondSixteenBits();
     void subtreeGroupsByClassNewestFirst();
-    void filingARowThatIsGone();
 };
 
 void TestStore::createMakesTablesIndexesAndRoot()
@@ -58,95 +53,6 @@ void TestStore::createRefusesAnExistingFile()
     QVERIFY(created.error().contains(path));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("keep me"));
-}
-
-void TestStore::openRefuses_data()
-{
-    QTest::addColumn<QString>("setup");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("missing file") << QString() << u"unable to open database file"_s;
-    QTest::newRow("text file") << u"text"_s << u"file is not a database"_s;
-    QTest::newRow("no root row") << u"DELETE FROM KeyClass WHERE code = ''"_s << u"根行"_s;
-    QTest::newRow("no keyword table") << u"DROP TABLE Korvels"_s << u"Korvels"_s;
-    QTest::newRow("missing column") << u"ALTER TABLE KeyClass DROP COLUMN maxnext"_s << u"maxnext"_s;
-    QTest::newRow("newer schema") << u"PRAGMA user_version = 99"_s << u"99"_s;
-}
-
-void TestStore::openRefuses()
-{
-    QFETCH(QString, setup);
-    QFETCH(QString, message);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"Data.db"_s);
-    if (setup == u"text"_s) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(4096, 'k'));
-    } else if (!setup.isEmpty()) {
-        QVERIFY(Store::create(path).ok());
-        RawDb raw(path);
-        QVERIFY(raw.exec(setup));
-    }
-
-    Store store;
-    const Status opened = store.open(path);
-    QVERIFY(!opened.ok());
-    QVERIFY2(opened.error().contains(message), qPrintable(opened.error()));
-    // Opening never creates the file it was asked for.
-    QCOMPARE(QFile::exists(path), !setup.isEmpty());
-}
-
-void TestStore::classCodesPathsAndCounters()
-{
-    TempStore s;
-    Store store;
-    QVERIFY(store.open(s.path).ok());
-
-    QCOMPARE(*store.addClass({}, u"数码"_s, u"1"_s), u"001"_s);
-    QCOMPARE(*store.addClass({}, u"汽车"_s, u"2"_s), u"002"_s);
-    QCOMPARE(*store.addClass(u"002"_s, u"轿车"_s, u"a"_s), u"002001"_s);
-    QCOMPARE(*store.addClass(u"002001"_s, u"紧凑型"_s, u"x"_s), u"002001001"_s);
-
-    const auto top = store.classesUnder({});
-    QVERIFY(top.ok());
-    QCOMPARE(top->size(), 2);
-    QCOMPARE(top->at(0).code, u"001"_s);
-    QCOMPARE(top->at(0).path, u" > 数码"_s);
-    QCOMPARE(top->at(1).maxnext, qint64(1));
-    const auto deep = store.classesUnder(u"002001"_s);
-    QCOMPARE(deep->size(), 1);
-    QCOMPARE(deep->at(0).path, u" > 汽车 > 轿车 > 紧凑型"_s);
-    QCOMPARE(store.classByCode({})->value().maxnext, qint64(2));
-    QVERIFY(store.classesUnder(u"001"_s)->isEmpty());
-
-    // A parent that has handed out its last number refuses, and nothing is written.
-    RawDb raw(s.path);
-    QVERIFY(raw.exec(u"UPDATE KeyClass SET maxnext = 999 WHERE code = '001'"_s));
-    const auto refused = store.addClass(u"001"_s, u"多余"_s, u"z"_s);
-    QVERIFY(!refused.ok());
-    QVERIFY(!refused.error().isEmpty());
-    QCOMPARE(raw.value(u"SELECT count(*) FROM KeyClass"_s), u"5"_s);
-    QCOMPARE(raw.value(u"SELECT maxnext FROM KeyClass WHERE code = '001'"_s), u"999"_s);
-    QVERIFY(!store.addClass(u"777"_s, u"无父"_s, u"q"_s).ok());
-}
-
-void TestStore::textIsStoredExactlyAsTyped()
-{
-    TempStore s;
-    Store store;
-    QVERIFY(store.open(s.path).ok());
-    const QString nasty = u"O'Brien \"quoted\" back\\slash 100% _x_ '; DROP TABLE Korvels; --"_s;
-    const auto code = store.addClass({}, nasty, u"'"_s);
-    QVERIFY(code.ok());
-    const auto listed = store.classesUnder({});
-    QCOMPARE(listed->at(0).title, nasty);
-    QCOMPARE(listed->at(0).qKey, u"'"_s);
-
-    QCOMPARE(*store.insertKeywords({nasty, u"  spaced  "_s}), 2);
-    QCOMPARE(store.nextUnsorted()->value().keywords, nasty);
-    QVERIFY(*store.fileKeyword(store.nextUnsorted()->value().id, *code, nasty));
-    QCOMPARE(store.classPage(*code, 1, 1)->at(0).classname, nasty);
-    QCOMPARE(store.nextUnsorted()->value().keywords, u"  spaced  "_s);
 }
 
 void TestStore::keywordsServedInIdOrderBeyondSixteenBits()
@@ -212,20 +118,6 @@ void TestStore::subtreeGroupsByClassNewestFirst()
     QCOMPARE(page->size(), 1);
     QCOMPARE(page->at(0).keywords, u"k2"_s);
     QCOMPARE(page->at(0).classname, u"c001"_s);
-}
-
-void TestStore::filingARowThatIsGone()
-{
-    TempStore s;
-    Store store;
-    QVERIFY(store.open(s.path).ok());
-    QVERIFY(store.insertKeywords({u"a"_s}).ok());
-    const qint64 id = store.nextUnsorted()->value().id;
-    RawDb(s.path).exec(u"DELETE FROM Korvels"_s);
-    const auto filed = store.fileKeyword(id, u"001"_s, u"x"_s);
-    QVERIFY(filed.ok());
-    QVERIFY(!*filed);
-    QVERIFY(!*store.unfileKeyword(id));
 }
 
 QTEST_GUILESS_MAIN(TestStore)

@@ -1,7 +1,5 @@
 #include "ClassCode.h"
 
-#include <QList>
-
 using namespace Qt::StringLiterals;
 
 namespace ClassCode {
@@ -36,15 +34,20 @@ bool isInSubtree(const QString& code, const QString& root)
 
 QString subtreeEnd(const QString& code)
 {
-    QList<uint> points = code.toUcs4();
-    while (!points.isEmpty()) {
-        uint& last = points.last();
+    QString end = code;
+    while (!end.isEmpty()) {
+        const qsizetype size = end.size();
+        const bool pair = size >= 2 && end.at(size - 1).isLowSurrogate() && end.at(size - 2).isHighSurrogate();
+        const char32_t last
+            = pair ? QChar::surrogateToUcs4(end.at(size - 2), end.at(size - 1)) : end.at(size - 1).unicode();
+        end.chop(pair ? 2 : 1);
         if (last < 0x10FFFF) {
-            // Surrogate code points have no UTF-8 form; the next character after them is U+E000.
-            last = last + 1 == 0xD800 ? 0xE000 : last + 1;
-            return QString::fromUcs4(reinterpret_cast<const char32_t*>(points.constData()), points.size());
+            // Surrogate code points have no UTF-8 form; the next character after them is U+E000. The character
+            // is appended as such: a conversion from UCS-4 would drop a U+FEFF as a byte-order mark.
+            const auto next = QChar::fromUcs4(last + 1 == 0xD800 ? 0xE000 : last + 1);
+            end.append(QStringView(next));
+            return end;
         }
-        points.removeLast();
     }
     return {};
 }

@@ -76,6 +76,8 @@ void TestClassCode::subtreeAsARange()
     QCOMPARE(ClassCode::subtreeEnd(u"001"_s), u"002"_s);
     QCOMPARE(ClassCode::subtreeEnd(u"009"_s), u"00:"_s);
     QCOMPARE(ClassCode::subtreeEnd(QString()), QString());
+    // Found by fuzzing: the end after U+FEFE is U+FEFF, which is no byte-order mark here.
+    QCOMPARE(ClassCode::subtreeEnd(u"\uFEFE"_s), u"\uFEFF"_s);
     // The range holds exactly the texts that begin with the code, compared as the store compares (UTF-8 bytes).
     const QString codes[] = {u"001"_s, u"a\uD7FF"_s, u"b\U0010FFFF"_s, u"\U0010FFFF"_s, u"手机"_s};
     const QString others[]

@@ -76,6 +76,16 @@ QString text(const QString& value)
     return result;
 }
 
+// Both tables, their indexes and the root row.
+Status applySchema(QSqlQuery& q)
+{
+    for (const char* sql : SchemaStatements) {
+        if (!q.exec(QString::fromUtf8(sql)))
+            return Status::failure(describe(q.lastError()));
+    }
+    return {};
+}
+
 QString uniqueConnectionName()
 {
     static std::atomic<int> counter {0};
@@ -117,13 +127,7 @@ Status Store::create(const QString& path)
             status = Status::failure(describe(db.lastError()));
         } else {
             QSqlQuery q(db);
-            const bool began = db.transaction();
-            for (const char* sql : SchemaStatements) {
-                if (!began || !q.exec(QString::fromUtf8(sql))) {
-                    status = Status::failure(describe(began ? q.lastError() : db.lastError()));
-                    break;
-                }
-            }
+            status = db.transaction() ? applySchema(q) : Status::failure(describe(db.lastError()));
             if (status && !q.exec(u"PRAGMA user_version = %1"_s.arg(SchemaVersion)))
                 status = Status::failure(describe(q.lastError()));
             if (status && !db.commit())
@@ -149,10 +153,8 @@ Status Store::openInMemory()
     if (!db.open())
         return Status::failure(describe(db.lastError()));
     QSqlQuery q(db);
-    for (const char* sql : SchemaStatements) {
-        if (!q.exec(QString::fromUtf8(sql)))
-            return Status::failure(describe(q.lastError()));
-    }
+    if (Status made = applySchema(q); !made)
+        return made;
     return checkSchema();
 }
 
@@ -462,25 +464,11 @@ Result<std::optional<KeywordRow>> Store::keywordById(qint64 id)
 
 Result<qint64> Store::insertKeywords(const QStringList& keywords)
 {
-    if (const Status intact = checkNotMoved(); !intact)
-        return Result<qint64>::failure(intact.error());
-    qint64 stored = 0;
-    const Status status = inTransaction([&]() -> Status {
-        const auto stmt = statement(u"INSERT INTO Korvels(keywords, isSet, statue, statue1) VALUES (:k, 0, 0, 0)"_s);
-        if (!stmt)
-            return Status::failure(stmt.error());
-        QSqlQuery& q = **stmt;
-        for (const QString& keyword : keywords) {
-            q.bindValue(u":k"_s, text(keyword));
-            if (!q.exec())
-                return Status::failure(describe(q.lastError()));
-            ++stored;
-        }
-        return {};
-    });
-    if (!status)
-        return Result<qint64>::failure(status.error());
-    return stored;
+    QList<KeywordRow> rows;
+    rows.reserve(keywords.size());
+    for (const QString& keyword : keywords)
+        rows.append({0, keyword, {}, {}});
+    return importKeywords(rows);
 }
 
 Result<qint64> Store::importKeywords(const QList<KeywordRow>& rows)

@@ -92,6 +92,12 @@ QString uniqueConnectionName()
     return u"korvel-store-"_s + QString::number(++counter);
 }
 
+ClassRow classFrom(const QSqlQuery& q)
+{
+    return {q.value(0).toLongLong(), q.value(1).toString(),   q.value(2).toString(),
+            q.value(3).toString(),   q.value(4).toLongLong(), q.value(5).toString()};
+}
+
 KeywordRow keywordFrom(const QSqlQuery& q)
 {
     return {q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString()};
@@ -178,11 +184,6 @@ Status Store::open(const QString& path)
     return {};
 }
 
-bool Store::isOpen() const
-{
-    return QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen();
-}
-
 Status Store::checkSchema()
 {
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
@@ -223,6 +224,18 @@ Status Store::checkSchema()
     if (!hasRoot)
         return Status::failure(u"表 KeyClass 中没有根行（code 为空文本的行），无法增加顶层分类。"_s);
     return {};
+}
+
+Status Store::read(QSqlQuery& q, const std::function<void(const QSqlQuery&)>& eachRow)
+{
+    if (!q.exec())
+        return Status::failure(describe(q.lastError()));
+    while (q.next())
+        eachRow(q);
+    const QSqlError error = q.lastError();
+    // A statement left open would hold a read lock until its next run.
+    q.finish();
+    return error.isValid() ? Status::failure(describe(error)) : Status();
 }
 
 Result<QSqlQuery*> Store::statement(const QString& sql)
@@ -268,17 +281,9 @@ Result<QList<ClassRow>> Store::classesUnder(const QString& parentCode)
         q.bindValue(u":lo"_s, text(parentCode));
         q.bindValue(u":hi"_s, ClassCode::subtreeEnd(text(parentCode)));
     }
-    if (!q.exec())
-        return R::failure(describe(q.lastError()));
     QList<ClassRow> rows;
-    while (q.next()) {
-        rows.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
-                     q.value(4).toLongLong(), q.value(5).toString()});
-    }
-    const QSqlError error = q.lastError();
-    q.finish();
-    if (error.isValid())
-        return R::failure(describe(error));
+    if (const Status done = read(q, [&](const QSqlQuery& r) { rows.append(classFrom(r)); }); !done)
+        return R::failure(done.error());
     return rows;
 }
 
@@ -288,16 +293,10 @@ Result<std::optional<ClassRow>> Store::classByCode(const QString& code)
     const auto stmt = statement(u"SELECT id, code, title, qKey, maxnext, path FROM KeyClass WHERE code = :code"_s);
     if (!stmt)
         return R::failure(stmt.error());
-    QSqlQuery& q = **stmt;
-    q.bindValue(u":code"_s, text(code));
-    if (!q.exec())
-        return R::failure(describe(q.lastError()));
+    (*stmt)->bindValue(u":code"_s, text(code));
     std::optional<ClassRow> row;
-    if (q.next()) {
-        row = ClassRow {q.value(0).toLongLong(), q.value(1).toString(),   q.value(2).toString(),
-                        q.value(3).toString(),   q.value(4).toLongLong(), q.value(5).toString()};
-    }
-    q.finish();
+    if (const Status done = read(**stmt, [&](const QSqlQuery& r) { row = classFrom(r); }); !done)
+        return R::failure(done.error());
     return row;
 }
 
@@ -370,13 +369,9 @@ Result<bool> Store::subtreeHasKeywords(const QString& code)
     QSqlQuery& q = **stmt;
     q.bindValue(u":lo"_s, text(code));
     q.bindValue(u":hi"_s, ClassCode::subtreeEnd(text(code)));
-    if (!q.exec())
-        return Result<bool>::failure(describe(q.lastError()));
-    const bool found = q.next();
-    const QSqlError error = q.lastError();
-    q.finish();
-    if (error.isValid())
-        return Result<bool>::failure(describe(error));
+    bool found = false;
+    if (const Status done = read(q, [&](const QSqlQuery&) { found = true; }); !done)
+        return Result<bool>::failure(done.error());
     return found;
 }
 
@@ -402,33 +397,30 @@ Result<std::optional<KeywordRow>> Store::nextUnsorted()
                                 u" WHERE isSet = 0 ORDER BY id LIMIT 1"_s);
     if (!stmt)
         return R::failure(stmt.error());
-    QSqlQuery& q = **stmt;
-    if (!q.exec())
-        return R::failure(describe(q.lastError()));
     std::optional<KeywordRow> row;
-    if (q.next())
-        row = keywordFrom(q);
-    const QSqlError error = q.lastError();
-    q.finish();
-    if (error.isValid())
-        return R::failure(describe(error));
+    if (const Status done = read(**stmt, [&](const QSqlQuery& r) { row = keywordFrom(r); }); !done)
+        return R::failure(done.error());
     return row;
 }
 
-Result<bool> Store::fileKeyword(qint64 id, const QString& classCode, const QString& className)
+Result<std::optional<KeywordRow>> Store::fileKeyword(qint64 id, const QString& classCode, const QString& className)
 {
+    using R = Result<std::optional<KeywordRow>>;
     if (const Status intact = checkNotMoved(); !intact)
-        return Result<bool>::failure(intact.error());
-    const auto stmt = statement(u"UPDATE Korvels SET classcode = :code, classname = :name, isSet = 1 WHERE id = :id"_s);
+        return R::failure(intact.error());
+    // The filed row comes back from the same statement, as stored, for the grid.
+    const auto stmt = statement(u"UPDATE Korvels SET classcode = :code, classname = :name, isSet = 1 WHERE id = :id"
+                                u" RETURNING id, keywords, classcode, classname"_s);
     if (!stmt)
-        return Result<bool>::failure(stmt.error());
+        return R::failure(stmt.error());
     QSqlQuery& q = **stmt;
     q.bindValue(u":code"_s, text(classCode));
     q.bindValue(u":name"_s, text(className));
     q.bindValue(u":id"_s, id);
-    if (!q.exec())
-        return Result<bool>::failure(describe(q.lastError()));
-    return q.numRowsAffected() > 0;
+    std::optional<KeywordRow> row;
+    if (const Status done = read(q, [&](const QSqlQuery& r) { row = keywordFrom(r); }); !done)
+        return R::failure(done.error());
+    return row;
 }
 
 Result<bool> Store::unfileKeyword(qint64 id)
@@ -443,23 +435,6 @@ Result<bool> Store::unfileKeyword(qint64 id)
     if (!q.exec())
         return Result<bool>::failure(describe(q.lastError()));
     return q.numRowsAffected() > 0;
-}
-
-Result<std::optional<KeywordRow>> Store::keywordById(qint64 id)
-{
-    using R = Result<std::optional<KeywordRow>>;
-    const auto stmt = statement(u"SELECT id, keywords, classcode, classname FROM Korvels WHERE id = :id"_s);
-    if (!stmt)
-        return R::failure(stmt.error());
-    QSqlQuery& q = **stmt;
-    q.bindValue(u":id"_s, id);
-    if (!q.exec())
-        return R::failure(describe(q.lastError()));
-    std::optional<KeywordRow> row;
-    if (q.next())
-        row = keywordFrom(q);
-    q.finish();
-    return row;
 }
 
 Result<qint64> Store::insertKeywords(const QStringList& keywords)
@@ -637,15 +612,9 @@ Result<QList<KeywordRow>> Store::classPage(const QString& classCode, qint64 from
     q.bindValue(u":code"_s, text(classCode));
     q.bindValue(u":id"_s, fromId);
     q.bindValue(u":n"_s, limit);
-    if (!q.exec())
-        return R::failure(describe(q.lastError()));
     QList<KeywordRow> rows;
-    while (q.next())
-        rows.append(keywordFrom(q));
-    const QSqlError error = q.lastError();
-    q.finish();
-    if (error.isValid())
-        return R::failure(describe(error));
+    if (const Status done = read(q, [&](const QSqlQuery& r) { rows.append(keywordFrom(r)); }); !done)
+        return R::failure(done.error());
     return rows;
 }
 
@@ -724,17 +693,10 @@ Result<QStringList> Store::pendingKeywords(int limit)
     const auto stmt = statement(u"SELECT keywords FROM Korvels WHERE isSet = 0 ORDER BY id LIMIT :n"_s);
     if (!stmt)
         return Result<QStringList>::failure(stmt.error());
-    QSqlQuery& q = **stmt;
-    q.bindValue(u":n"_s, limit);
-    if (!q.exec())
-        return Result<QStringList>::failure(describe(q.lastError()));
+    (*stmt)->bindValue(u":n"_s, limit);
     QStringList keywords;
-    while (q.next())
-        keywords << q.value(0).toString();
-    const QSqlError error = q.lastError();
-    q.finish();
-    if (error.isValid())
-        return Result<QStringList>::failure(describe(error));
+    if (const Status done = read(**stmt, [&](const QSqlQuery& r) { keywords << r.value(0).toString(); }); !done)
+        return Result<QStringList>::failure(done.error());
     return keywords;
 }
 

@@ -54,7 +54,6 @@ public:
     Status open(const QString& path);
     // A private store in memory with the full schema and the root row, for fuzzing and quick checks.
     Status openInMemory();
-    bool isOpen() const;
     // The name of the Qt connection, for tests that need to bend it (a size limit, read-only mode).
     const QString& connectionName() const { return m_connectionName; }
     QString path() const { return m_path; }
@@ -74,11 +73,10 @@ public:
 
     // Keywords.
     Result<std::optional<KeywordRow>> nextUnsorted();
-    // Files the keyword; false when its row is no longer in the store.
-    Result<bool> fileKeyword(qint64 id, const QString& classCode, const QString& className);
+    // Files the keyword and gives its row as stored; nothing when the row is no longer in the store.
+    Result<std::optional<KeywordRow>> fileKeyword(qint64 id, const QString& classCode, const QString& className);
     // Returns the keyword to the unsorted pool; false when its row is no longer in the store.
     Result<bool> unfileKeyword(qint64 id);
-    Result<std::optional<KeywordRow>> keywordById(qint64 id);
     // The keywords filed in the subtree of code, grouped by class code, newest first within a class: their ids
     // and class codes only, read from the index alone. Rows of one class share one code string.
     Status subtreeKeys(const QString& code, QList<qint64>& ids, QList<QString>& classCodes);
@@ -114,6 +112,8 @@ public:
 private:
     // A statement prepared once per connection and reused; values are bound before each run.
     Result<QSqlQuery*> statement(const QString& sql);
+    // Runs a prepared query and hands each row over; the query is finished afterwards.
+    static Status read(QSqlQuery& q, const std::function<void(const QSqlQuery&)>& eachRow);
     Status checkSchema();
     Status inTransaction(const std::function<Status()>& work);
     // SQLite's own handle under the Qt connection, for the few reads and writes of many rows.

@@ -390,14 +390,9 @@ void frmKorvel::AssignKeyword()
         return;
     }
     // A row another program deleted meanwhile has nothing to file; the loop simply moves on.
-    if (*filed && !m_gridModel->loadedCode().isEmpty() && ClassCode::isInSubtree(code, m_gridModel->loadedCode())) {
-        // The box may have been edited; the grid shows the keyword as stored.
-        const auto row = Conn.keywordById(KeyId);
-        if (row && row->has_value())
-            m_gridModel->insertFiled(**row);
-        else
-            m_gridModel->load(m_gridModel->loadedCode());
-    }
+    const std::optional<KeywordRow>& row = *filed;
+    if (row && !m_gridModel->loadedCode().isEmpty() && ClassCode::isInSubtree(code, m_gridModel->loadedCode()))
+        m_gridModel->insertFiled(*row);
     LoadNextKeyword();
 }
 

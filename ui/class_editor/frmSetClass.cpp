@@ -52,23 +52,28 @@ frmSetClass::frmSetClass(Store& conn, QWidget* parent)
     connect(CancelButton, &QPushButton::clicked, this, &frmSetClass::CancelButton_Click);
 }
 
+std::optional<ClassRow> frmSetClass::readClass(const QString& missing)
+{
+    const auto row = Conn.classByCode(ClassCode);
+    if (!row) {
+        MessageBox::inform(parentWidget(), row.error());
+        return std::nullopt;
+    }
+    if (!row->has_value())
+        MessageBox::inform(parentWidget(), missing);
+    return *row;
+}
+
 bool frmSetClass::Add(const QString& parentCode)
 {
     ClassCode = parentCode;
     DialogMode = AddMode;
-    const auto parent = Conn.classByCode(ClassCode);
-    if (!parent) {
-        MessageBox::inform(parentWidget(), parent.error());
+    const auto parent = readClass(ClassCode.isEmpty() ? u"数据库中没有根行（code 为空文本的行），不能增加顶层分类。"_s
+                                                      : u"上级分类（编码 %1）已不在数据库中。"_s.arg(ClassCode));
+    if (!parent)
         return false;
-    }
-    if (!parent->has_value()) {
-        MessageBox::inform(parentWidget(),
-                           ClassCode.isEmpty() ? u"数据库中没有根行（code 为空文本的行），不能增加顶层分类。"_s
-                                               : u"上级分类（编码 %1）已不在数据库中。"_s.arg(ClassCode));
-        return false;
-    }
-    MaxNext = (*parent)->maxnext;
-    ClassPath = (*parent)->path;
+    MaxNext = parent->maxnext;
+    ClassPath = parent->path;
     if (MaxNext >= ClassCode::MaxChildNumber) {
         MessageBox::inform(parentWidget(),
                            u"该分类的 %1 个下级编号已经用完，不能再增加下级分类。"_s.arg(ClassCode::MaxChildNumber));
@@ -82,17 +87,11 @@ bool frmSetClass::Edit(const QString& code)
 {
     ClassCode = code;
     DialogMode = EditMode;
-    const auto row = Conn.classByCode(ClassCode);
-    if (!row) {
-        MessageBox::inform(parentWidget(), row.error());
+    const auto row = readClass(u"该分类（编码 %1）已不在数据库中。"_s.arg(ClassCode));
+    if (!row)
         return false;
-    }
-    if (!row->has_value()) {
-        MessageBox::inform(parentWidget(), u"该分类（编码 %1）已不在数据库中。"_s.arg(ClassCode));
-        return false;
-    }
-    txtTitle->setText((*row)->title);
-    txtKey->setText((*row)->qKey);
+    txtTitle->setText(row->title);
+    txtKey->setText(row->qKey);
     Modal::exec(*this);
     return Confirmed;
 }

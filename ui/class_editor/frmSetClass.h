@@ -1,11 +1,13 @@
 #pragma once
 
+#include "store/Store.h"
 #include "ui/FixedDialog.h"
+
+#include <optional>
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class Store;
 
 // The class editor: creates a class under a parent, or changes a class's title and quick key.
 // One object serves one opening; Add and Edit show it modally and tell whether the store was changed.
@@ -19,6 +21,9 @@ public:
     bool Edit(const QString& code);
 
 private:
+    // The row of ClassCode, or nothing after the operator has been told why (missing: the words for a row
+    // that is not there).
+    std::optional<ClassRow> readClass(const QString& missing);
     void OKButton_Click();
     void CancelButton_Click();
 

@@ -20,44 +20,46 @@ QString defaultStorePath()
 
 namespace {
 // Lives in Main, so that it closes while the application object still exists.
-Store* s_conn = nullptr;
+std::unique_ptr<Store>* s_conn = nullptr;
 // Held from a successful open to the end of the process.
 std::unique_ptr<QLockFile> s_lock;
 } // namespace
 
 Store& Conn()
 {
-    Q_ASSERT(s_conn);
-    return *s_conn;
+    Q_ASSERT(s_conn && *s_conn);
+    return **s_conn;
 }
 
-bool OpenDatabase(const QString& path)
+bool OpenDatabase(const QString& location)
 {
     // One window per store: a second one would show classes and grids that the first one changes under it.
     // A lock left by a process that died is taken over.
-    s_lock = std::make_unique<QLockFile>(path + u".lock"_s);
+    s_lock = std::make_unique<QLockFile>(location + u".lock"_s);
     s_lock->setStaleLockTime(0);
     Status opened;
     if (!s_lock->tryLock(0) && s_lock->error() == QLockFile::LockFailedError) {
         qint64 pid = 0;
         s_lock->getLockInfo(&pid, nullptr, nullptr);
         opened = Status::failure(u"这个数据库已经在另一个关键词分类窗口中打开（进程 %1）。"_s.arg(pid));
+    } else if (auto store = openStore(location); store) {
+        *s_conn = std::move(store).value();
     } else {
-        opened = Conn().open(path);
+        opened = Status::of(store);
     }
     if (opened)
         return true;
-    MessageBox::show(nullptr, opened.error() + u"\n数据库文件："_s + QDir::toNativeSeparators(path), productTitle(),
-                     MessageBox::Icon::None, MessageBox::Buttons::Ok, MessageBox::Answer::Ok);
+    MessageBox::show(nullptr, opened.error() + u"\n数据库文件："_s + QDir::toNativeSeparators(location),
+                     productTitle(), MessageBox::Icon::None, MessageBox::Buttons::Ok, MessageBox::Answer::Ok);
     return false;
 }
 
-int Main(const QString& path)
+int Main(const QString& location)
 {
-    Store store;
+    std::unique_ptr<Store> store;
     s_conn = &store;
     const auto release = qScopeGuard([] { s_conn = nullptr; });
-    if (!OpenDatabase(path))
+    if (!OpenDatabase(location))
         return 1;
     frmKorvel window(Conn());
     window.Form_Load();

@@ -7,8 +7,8 @@ class Store;
 // The store beside the executable, whatever the working directory.
 QString defaultStorePath();
 // Opens the one connection of the process; on failure the operator has been told why.
-bool OpenDatabase(const QString& path);
+bool OpenDatabase(const QString& location);
 // The connection every window uses, open from a successful OpenDatabase to the end of the process.
 Store& Conn();
 // Opens the store and shows the main window; gives the process's exit status.
-int Main(const QString& path);
+int Main(const QString& location);

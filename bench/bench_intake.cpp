@@ -1,8 +1,7 @@
 // Adds a batch of 1,000,000 lines (about 700,000 distinct) through the add-keywords dialog, offscreen,
 // into an empty store and then again into the same store, with duplicate exclusion on; also times the paste.
 
-#include "store/Store.h"
-#include "ui/MessageBox.h"
+#include "BenchSupport.h"
 #include "ui/Modal.h"
 #include "ui/add_words/frmAddWords.h"
 
@@ -42,19 +41,19 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    MessageBox::setCapturing(true);
+    Bench::answerMessages();
     QTemporaryDir dir;
     const QString path = dir.filePath(u"Data.db"_s);
-    if (!Store::create(path))
+    if (!createStore(path))
         return 1;
-    Store store;
-    if (!store.open(path))
+    const auto store = Bench::open(path);
+    if (!store)
         return 1;
     const QString text = batchText();
     std::printf("batch: %d lines, %d distinct, %.1f MB of text\n", Lines, Distinct, text.size() * 2 / 1e6);
 
     for (const char* round : {"into an empty store", "again (all duplicates)"}) {
-        frmAddWords dialog(store);
+        frmAddWords dialog(*store);
         Modal::setDriver([&](QDialog& d) {
             auto* box = d.findChild<QPlainTextEdit*>(u"txtKeys"_s);
             QElapsedTimer timer;
@@ -67,8 +66,8 @@ int main(int argc, char** argv)
             std::printf("adding %s: %.2f s\n", round, timer.elapsed() / 1000.0);
         });
         dialog.Init();
-        for (const MessageBox::Shown& shown : MessageBox::takeShown())
-            std::printf("  result: %s\n", qPrintable(shown.text));
+        for (const QString& shown : std::exchange(Bench::messages(), {}))
+            std::printf("  result: %s\n", qPrintable(shown));
     }
     return 0;
 }

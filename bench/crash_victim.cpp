@@ -7,7 +7,8 @@
 //   crash_victim verify-batch STORE LOG
 //   crash_victim verify-file STORE LOG
 
-#include "store/Store.h"
+#include "BenchSupport.h"
+#include "store/intake/Batch.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
 #include "ui/add_words/frmAddWords.h"
@@ -30,7 +31,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int BatchLines = 1000000;
-constexpr int ChunkSize = 10000;
+constexpr int ChunkSize = Batch::ChunkSize;
 
 QString batchLine(qint64 i)
 {
@@ -95,9 +96,8 @@ QList<qint64> reported(const QString& log, const QByteArray& word)
 bool verify(const QString& path, const QString& log, bool isBatch)
 {
     {
-        Store store;
-        if (const Status opened = store.open(path); !opened) {
-            std::printf("FAIL: the store does not open: %s\n", qPrintable(opened.error()));
+        if (!Bench::open(path)) {
+            std::printf("FAIL: the store does not open\n");
             return false;
         }
     }
@@ -168,25 +168,25 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    MessageBox::setCapturing(true);
+    Bench::answerMessages();
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 3)
         return 2;
     const QString mode = args.at(1);
     const QString path = args.at(2);
     if (mode == u"prepare"_s) {
-        if (!Store::create(path))
+        if (!createStore(path))
             return 1;
-        Store store;
+        const auto store = Bench::open(path);
         QStringList keywords;
         for (int i = 0; i < 200000; ++i)
             keywords << batchLine(i);
-        return store.open(path) && store.addClass({}, u"叶"_s, u"1"_s) && store.insertKeywords(keywords) ? 0 : 1;
+        return store && store->addClass({}, u"叶"_s, u"1"_s) && store->insertKeywords(keywords) ? 0 : 1;
     }
     if (mode.startsWith(u"verify"_s))
         return verify(path, args.value(3), mode == u"verify-batch"_s) ? 0 : 1;
-    Store store;
-    if (!store.open(path))
+    const auto store = Bench::open(path);
+    if (!store)
         return 1;
-    return mode == u"batch"_s ? batch(store) : file(store);
+    return mode == u"batch"_s ? batch(*store) : file(*store);
 }

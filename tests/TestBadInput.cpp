@@ -1,5 +1,13 @@
 #include "ExportReader.h"
 #include "TestSupport.h"
+#include "ui/Modal.h"
+#include "ui/main/KeywordGridModel.h"
+#include "ui/main/frmKorvel.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include "ui/FileDialog.h"
 
 #include <QTableView>

@@ -1,4 +1,12 @@
 #include "TestSupport.h"
+#include "ui/Modal.h"
+#include "ui/main/frmKorvel.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
 #include "ui/class_editor/frmSetClass.h"
 
 #include <QLabel>
@@ -94,7 +102,7 @@ void TestClassEditing::firstClassesAndDeeperLevels()
 void TestClassEditing::numbersAreNeverReused()
 {
     for (const QString& title : {u"甲"_s, u"乙"_s, u"丙"_s})
-        QVERIFY(m_store->addClass({}, title, title).ok());
+        QVERIFY_OK(m_store->addClass({}, title, title));
     open(true);
     list()->setCurrentItem(list()->topLevelItem(2));
     click(u"cmdDel"_s);
@@ -106,15 +114,15 @@ void TestClassEditing::numbersAreNeverReused()
     // 9 gives 010 and 99 gives 100.
     QVERIFY(m_raw->exec(u"UPDATE KeyClass SET maxnext = 9 WHERE code = '001'"_s));
     QVERIFY(m_raw->exec(u"UPDATE KeyClass SET maxnext = 99 WHERE code = '002'"_s));
-    QVERIFY(m_store->addClass(u"001"_s, u"十"_s, {}).ok());
-    QVERIFY(m_store->addClass(u"002"_s, u"百"_s, {}).ok());
+    QVERIFY_OK(m_store->addClass(u"001"_s, u"十"_s, {}));
+    QVERIFY_OK(m_store->addClass(u"002"_s, u"百"_s, {}));
     QCOMPARE(m_raw->rows(u"SELECT code FROM KeyClass WHERE title IN ('十', '百') ORDER BY id"_s),
              QStringList({u"001010"_s, u"002100"_s}));
 }
 
 void TestClassEditing::theLastNumberAndMissingParents()
 {
-    QVERIFY(m_store->addClass({}, u"满"_s, u"m"_s).ok());
+    QVERIFY_OK(m_store->addClass({}, u"满"_s, u"m"_s));
     QVERIFY(m_raw->exec(u"UPDATE KeyClass SET maxnext = 999 WHERE code = '001'"_s));
     open(true);
     click(u"cmdDown"_s);
@@ -140,9 +148,9 @@ void TestClassEditing::theLastNumberAndMissingParents()
 
 void TestClassEditing::editChangesOnlyTitleAndKey()
 {
-    QVERIFY(m_store->addClass({}, u"汽车"_s, u"2"_s).ok());
-    QVERIFY(m_store->addClass(u"001"_s, u"轿车"_s, u"a"_s).ok());
-    QVERIFY(m_store->insertKeywords({u"二手车"_s, u"新车"_s}).ok());
+    QVERIFY_OK(m_store->addClass({}, u"汽车"_s, u"2"_s));
+    QVERIFY_OK(m_store->addClass(u"001"_s, u"轿车"_s, u"a"_s));
+    QVERIFY_OK(m_store->insertKeywords({u"二手车"_s, u"新车"_s}));
     open(true);
     rightClickList();
     QCOMPARE(m_raw->value(u"SELECT classname FROM Korvels WHERE isSet = 1"_s), u"汽车"_s);
@@ -170,7 +178,7 @@ void TestClassEditing::editChangesOnlyTitleAndKey()
 
 void TestClassEditing::cancelCloseAndKeysInTheTextBoxes()
 {
-    QVERIFY(m_store->addClass({}, u"甲"_s, u"1"_s).ok());
+    QVERIFY_OK(m_store->addClass({}, u"甲"_s, u"1"_s));
     open(true);
     answerClassEditor(u"乙"_s, u"2"_s, false);
     click(u"cmdAdd"_s);
@@ -202,11 +210,11 @@ void TestClassEditing::cancelCloseAndKeysInTheTextBoxes()
 
 void TestClassEditing::deleteGuardsTheWholeSubtree()
 {
-    QVERIFY(m_store->addClass({}, u"甲"_s, u"1"_s).ok());
-    QVERIFY(m_store->addClass(u"001"_s, u"乙"_s, u"2"_s).ok());
-    QVERIFY(m_store->addClass(u"001001"_s, u"丙"_s, u"3"_s).ok());
-    QVERIFY(m_store->addClass({}, u"丁"_s, u"4"_s).ok());
-    QVERIFY(m_store->addClass(u"002"_s, u"戊"_s, u"5"_s).ok());
+    QVERIFY_OK(m_store->addClass({}, u"甲"_s, u"1"_s));
+    QVERIFY_OK(m_store->addClass(u"001"_s, u"乙"_s, u"2"_s));
+    QVERIFY_OK(m_store->addClass(u"001001"_s, u"丙"_s, u"3"_s));
+    QVERIFY_OK(m_store->addClass({}, u"丁"_s, u"4"_s));
+    QVERIFY_OK(m_store->addClass(u"002"_s, u"戊"_s, u"5"_s));
     QVERIFY(m_raw->exec(
         u"INSERT INTO Korvels(keywords, isSet, classcode, classname) VALUES ('深', 1, '001001001', '丙')"_s));
     open(true);

@@ -1,6 +1,16 @@
 #include "TestSupport.h"
-#include "store/KeywordSet.h"
-#include "ui/add_words/frmAddWords.h"
+#include "store/intake/KeywordSet.h"
+#include "store/intake/Lines.h"
+#include "ui/Modal.h"
+#include "ui/main/KeywordGridModel.h"
+#include "ui/main/frmKorvel.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 
 // Keywords in, keywords out: the add-keywords dialog, the pending view, and the two deletions.
 class TestIntake : public WindowTest
@@ -22,7 +32,7 @@ void TestIntake::linesAndBlanks()
 {
     const auto split = [](const QString& text) {
         QStringList out;
-        for (QStringView line : frmAddWords::splitLines(text))
+        for (QStringView line : Lines::split(text))
             out << line.toString();
         return out;
     };
@@ -31,11 +41,11 @@ void TestIntake::linesAndBlanks()
     // A lone CR followed by LF elsewhere, and the text box's own paragraph separator.
     QCOMPARE(split(u"a\r\rb\u2029c"_s), QStringList({u"a"_s, QString(), u"b"_s, u"c"_s}));
 
-    QVERIFY(frmAddWords::isBlank(u""_s));
-    QVERIFY(frmAddWords::isBlank(u"   "_s));
-    QVERIFY(frmAddWords::isBlank(u" \t\u3000 "_s));
-    QVERIFY(!frmAddWords::isBlank(u" a "_s));
-    QVERIFY(!frmAddWords::isBlank(u"\u200b"_s));
+    QVERIFY(Lines::isBlank(u""_s));
+    QVERIFY(Lines::isBlank(u"   "_s));
+    QVERIFY(Lines::isBlank(u" \t\u3000 "_s));
+    QVERIFY(!Lines::isBlank(u" a "_s));
+    QVERIFY(!Lines::isBlank(u"\u200b"_s));
 }
 
 void TestIntake::keywordEquality()
@@ -65,7 +75,7 @@ void TestIntake::batchesAndTheirResults()
     open();
     QCOMPARE(messages(), QStringList(u"所有关键词已设置完毕！"_s));
     addBatches({u"abc\r\n\r\n   \r\ndef"_s});
-    const auto shown = MessageBox::takeShown();
+    const auto shown = m_messages->take();
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown.at(0).text, u"2个关键词增加成功！0个关键词因为重复未增加！"_s);
     QCOMPARE(shown.at(0).title, u"提示"_s);
@@ -115,13 +125,13 @@ void TestIntake::buttonsDuringABatchAndAFailureHalfway()
     Modal::setDriver([&](QDialog& d) {
         auto* add = d.findChild<QPushButton*>(u"cmdAdd"_s);
         auto* exit = d.findChild<QPushButton*>(u"cmdExit"_s);
-        MessageBox::setCaptureHook(
-            [&](const MessageBox::Shown&) { enabledWhileShown << add->isEnabled() << exit->isEnabled(); });
+        m_messages->whileShown
+            = [&](const MessageBox::Shown&) { enabledWhileShown << add->isEnabled() << exit->isEnabled(); };
         d.findChild<QPlainTextEdit*>(u"txtKeys"_s)->setPlainText(u"one\ntwo\nbad\nfour"_s);
         QTest::mouseClick(add, Qt::LeftButton);
         QVERIFY(add->isEnabled());
         QVERIFY(exit->isEnabled());
-        MessageBox::setCaptureHook({});
+        m_messages->whileShown = nullptr;
         QTest::mouseClick(exit, Qt::LeftButton);
     });
     click(u"lblAddWords"_s);
@@ -148,10 +158,10 @@ void TestIntake::countsBeyondSixteenBits()
 
 void TestIntake::deletingTheCurrentKeyword()
 {
-    QVERIFY(m_store->addClass({}, u"甲"_s, u"1"_s).ok());
+    QVERIFY_OK(m_store->addClass({}, u"甲"_s, u"1"_s));
     QVERIFY(m_raw->exec(
         u"INSERT INTO Korvels(id, keywords, isSet, classcode, classname) VALUES (2, 'back', 1, '001', '甲')"_s));
-    QVERIFY(m_store->insertKeywords({u"first"_s, u"first"_s, u"last"_s}).ok());
+    QVERIFY_OK(m_store->insertKeywords({u"first"_s, u"first"_s, u"last"_s}));
     open();
     auto* del = child(u"cmdDelKey"_s);
 
@@ -173,7 +183,7 @@ void TestIntake::deletingTheCurrentKeyword()
     QCOMPARE(keywords(), QStringList());
     QCOMPARE(messages(), QStringList(u"所有关键词已设置完毕！"_s));
     // With no current keyword nothing is removed, and the loop says again that all is set.
-    QVERIFY(m_store->insertKeywords({u"late"_s}).ok());
+    QVERIFY_OK(m_store->insertKeywords({u"late"_s}));
     QCOMPARE(m_window->keyId(), 0);
     QTest::mouseClick(del, Qt::LeftButton);
     QCOMPARE(keywords(), QStringList(u"late"_s));
@@ -182,15 +192,15 @@ void TestIntake::deletingTheCurrentKeyword()
 
 void TestIntake::deletingEverything()
 {
-    QVERIFY(m_store->addClass({}, u"甲"_s, u"1"_s).ok());
-    QVERIFY(m_store->insertKeywords({u"a"_s, u"b"_s, u"c"_s}).ok());
+    QVERIFY_OK(m_store->addClass({}, u"甲"_s, u"1"_s));
+    QVERIFY_OK(m_store->insertKeywords({u"a"_s, u"b"_s, u"c"_s}));
     open();
     rightClickList();
     auto* clear = child(u"lblClearWords"_s);
 
-    MessageBox::queueAnswer(MessageBox::Answer::No);
+    m_messages->answer(MessageBox::Answer::No);
     QTest::mouseClick(clear, Qt::LeftButton);
-    const auto asked = MessageBox::takeShown();
+    const auto asked = m_messages->take();
     QCOMPARE(asked.size(), 1);
     QCOMPARE(asked.at(0).text, u"确认删除所有关键词吗？ 数据将不可恢复！"_s);
     QCOMPARE(asked.at(0).title, u"注意"_s);
@@ -199,7 +209,7 @@ void TestIntake::deletingEverything()
     QCOMPARE(asked.at(0).defaultAnswer, MessageBox::Answer::Yes);
     QCOMPARE(keywords().size(), 3);
 
-    MessageBox::queueAnswer(MessageBox::Answer::Yes);
+    m_messages->answer(MessageBox::Answer::Yes);
     QTest::mouseClick(clear, Qt::LeftButton);
     QCOMPARE(messages().size(), 1);
     QCOMPARE(keywords(), QStringList());
@@ -214,8 +224,8 @@ void TestIntake::pendingView()
     QStringList many;
     for (int i = 0; i < 150; ++i)
         many << u"k%1"_s.arg(i, 3, 10, QChar(u'0'));
-    QVERIFY(m_store->insertKeywords(many).ok());
-    QVERIFY(m_store->addClass({}, u"甲"_s, u"1"_s).ok());
+    QVERIFY_OK(m_store->insertKeywords(many));
+    QVERIFY_OK(m_store->addClass({}, u"甲"_s, u"1"_s));
     open();
     QString seen;
     Modal::setDriver([&](QDialog& d) {

@@ -1,4 +1,11 @@
 #include "TestSupport.h"
+#include "ui/main/KeywordGridModel.h"
+#include "ui/main/frmKorvel.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
 
 #include <QFrame>
 #include <QHeaderView>
@@ -24,10 +31,10 @@ private:
 
 void TestMainWindow::fillStore()
 {
-    QVERIFY(m_store->addClass({}, u"数码"_s, u"1"_s).ok());
-    QVERIFY(m_store->addClass({}, u"汽车"_s, u"2"_s).ok());
-    QVERIFY(m_store->addClass(u"002"_s, u"轿车"_s, u"a"_s).ok());
-    QVERIFY(m_store->insertKeywords({u"华为手机"_s, u"二手车"_s, u"火锅"_s}).ok());
+    QVERIFY_OK(m_store->addClass({}, u"数码"_s, u"1"_s));
+    QVERIFY_OK(m_store->addClass({}, u"汽车"_s, u"2"_s));
+    QVERIFY_OK(m_store->addClass(u"002"_s, u"轿车"_s, u"a"_s));
+    QVERIFY_OK(m_store->insertKeywords({u"华为手机"_s, u"二手车"_s, u"火锅"_s}));
 }
 
 void TestMainWindow::controlsAsLaidOut()
@@ -141,13 +148,13 @@ void TestMainWindow::startsOnTheTopLevelWithTheFirstKeyword()
     QVERIFY(child<QPushButton>(u"cmdDown"_s)->isEnabled());
     QCOMPARE(child<QLineEdit>(u"txtKey"_s)->text(), u"华为手机"_s);
     QVERIFY(m_window->keyId() > 0);
-    QVERIFY(MessageBox::takeShown().isEmpty());
+    QVERIFY(m_messages->take().isEmpty());
 }
 
 void TestMainWindow::emptyStoreSaysAllIsSet()
 {
     open();
-    const auto shown = MessageBox::takeShown();
+    const auto shown = m_messages->take();
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown.at(0).text, u"所有关键词已设置完毕！"_s);
     QCOMPARE(shown.at(0).title, u"关键词分类"_s);
@@ -208,7 +215,7 @@ void TestMainWindow::enterAndDoubleClickGoDownOnlyFromTheList()
     QTest::keyClick(list(), Qt::Key_Return);
     QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
     QCOMPARE(m_window->parentCode(), u"002001"_s);
-    QVERIFY(MessageBox::takeShown().isEmpty());
+    QVERIFY(m_messages->take().isEmpty());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,22 +1,57 @@
 #include "TestSupport.h"
-#include "store/ClassCode.h"
+#include "store/sqlite/SqliteStore.h"
 
 #include <QFile>
 
+// The store on its own: its schema, the order it serves keywords in, the grid's reads, and what a write that
+// finds its row changed reports.
 class TestStore : public QObject
 {
     Q_OBJECT
 private slots:
+    void init();
+    void cleanup();
     void createMakesTablesIndexesAndRoot();
     void createRefusesAnExistingFile();
+    void olderStoresAreBroughtUpToDate();
     void keywordsServedInIdOrderBeyondSixteenBits();
-    void subtreeGroupsByClassNewestFirst();
+    void subtreeReadsInTheGridsOrder();
+    void countsFollowEveryWriter();
+    void writesCheckTheRowTheyExpect();
+
+private:
+    void insert(const QList<std::tuple<qint64, QString, QString>>& filed);
+    std::unique_ptr<TempStore> m_temp;
+    std::unique_ptr<Store> m_store;
 };
+
+void TestStore::init()
+{
+    m_temp = std::make_unique<TempStore>();
+    QVERIFY_OK(m_temp->created);
+    auto opened = openStore(m_temp->path);
+    QVERIFY_OK(opened);
+    m_store = std::move(opened).value();
+}
+
+void TestStore::cleanup()
+{
+    m_store.reset();
+    m_temp.reset();
+}
+
+// Keywords filed as given: id, class code, keyword.
+void TestStore::insert(const QList<std::tuple<qint64, QString, QString>>& filed)
+{
+    QList<KeywordRow> rows;
+    for (const auto& [id, code, keyword] : filed)
+        rows.append({id, keyword, code, u"c"_s + code, code.isEmpty() ? 0 : 1, 0, 0});
+    QVERIFY_OK(m_store->importRows(rows));
+}
 
 void TestStore::createMakesTablesIndexesAndRoot()
 {
-    TempStore s;
-    RawDb raw(s.path);
+    RawDb raw(m_temp->path);
     QCOMPARE(raw.rows(u"SELECT name FROM pragma_table_info('KeyClass')"_s),
              QStringList({u"id"_s, u"code"_s, u"title"_s, u"qKey"_s, u"maxnext"_s, u"path"_s}));
     QCOMPARE(
@@ -28,96 +63,173 @@ void TestStore::createMakesTablesIndexesAndRoot()
     QCOMPARE(raw.value(u"SELECT count(*) FROM pragma_table_info('KeyClass') WHERE \"notnull\" = 0 AND pk = 0"_s),
              u"0"_s);
     QCOMPARE(raw.rows(u"SELECT code, maxnext, path FROM KeyClass"_s), QStringList(u"|0|"_s));
-    QCOMPARE(raw.value(u"PRAGMA user_version"_s), QString::number(Store::SchemaVersion));
-
+    QCOMPARE(raw.value(u"PRAGMA user_version"_s), QString::number(SqliteStore::SchemaVersion));
+    QCOMPARE(raw.value(u"PRAGMA journal_mode"_s), u"wal"_s);
     // A fresh keyword row gets empty class code and name, not Null.
     QVERIFY(raw.exec(u"INSERT INTO Korvels(keywords) VALUES ('x')"_s));
     QCOMPARE(raw.value(u"SELECT classcode IS NULL, classname IS NULL, classcode, classname, isSet FROM Korvels"_s),
              u"0|0|||0"_s);
-
-    Store store;
-    QVERIFY(store.open(s.path).ok());
 }
 
 void TestStore::createRefusesAnExistingFile()
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"notes.txt"_s);
+    const QString path = m_temp->dir.filePath(u"notes.txt"_s);
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("keep me");
     file.close();
-
-    const Status created = Store::create(path);
+    const Status created = createStore(path);
     QVERIFY(!created.ok());
     QVERIFY(created.error().contains(path));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("keep me"));
 }
 
+void TestStore::olderStoresAreBroughtUpToDate()
+{
+    // A store of the first version: no per-class counts.
+    m_store.reset();
+    {
+        RawDb raw(m_temp->path);
+        for (const QString& sql : {u"DROP TABLE ClassCounts"_s, u"DROP TRIGGER Korvels_counted_insert"_s,
+                                   u"DROP TRIGGER Korvels_counted_delete"_s, u"DROP TRIGGER Korvels_counted_update"_s,
+                                   u"PRAGMA user_version = 1"_s})
+            QVERIFY(raw.exec(sql));
+        QVERIFY(raw.exec(u"INSERT INTO Korvels(keywords, isSet, classcode) VALUES ('a', 1, '001'), ('b', 1, '001'), "
+                         u"('c', 1, '002'), ('d', 0, '')"_s));
+    }
+    auto opened = openStore(m_temp->path);
+    QVERIFY_OK(opened);
+    QCOMPARE(RawDb(m_temp->path).value(u"PRAGMA user_version"_s), u"2"_s);
+    const auto counts = (*opened)->subtreeCounts(u"00"_s);
+    QVERIFY_OK(counts);
+    QCOMPARE(counts->size(), 2);
+    QCOMPARE(counts->at(0).count, 2);
+    QCOMPARE(counts->at(1).count, 1);
+}
+
 void TestStore::keywordsServedInIdOrderBeyondSixteenBits()
 {
-    TempStore s;
-    {
-        RawDb raw(s.path);
-        for (qint64 id : {qint64(3000000000), qint64(40000), qint64(7), qint64(9)})
-            QVERIFY(raw.exec(u"INSERT INTO Korvels(id, keywords) VALUES (?, ?)"_s, {id, QString::number(id)}));
-        QVERIFY(raw.exec(u"INSERT INTO Korvels(id, keywords, isSet, classcode) VALUES (3, 'filed', 1, '001')"_s));
-    }
-    Store store;
-    QVERIFY(store.open(s.path).ok());
+    QVERIFY_OK(m_store->addClass({}, u"甲"_s, {}));
+    insert({{3000000000, {}, u"big"_s}, {40000, {}, u"mid"_s}, {7, {}, u"seven"_s}, {9, {}, u"nine"_s},
+            {3, u"001"_s, u"filed"_s}});
     QList<qint64> served;
     while (true) {
-        const auto next = store.nextUnsorted();
-        QVERIFY(next.ok());
+        const auto next = m_store->nextUnsorted();
+        QVERIFY_OK(next);
         if (!next->has_value())
             break;
         served << (*next)->id;
-        QCOMPARE(store.fileKeyword((*next)->id, u"001"_s, u"t"_s)->value().classcode, u"001"_s);
+        QCOMPARE(m_store->fileKeyword((*next)->id, u"001"_s, u"甲"_s).value(), Store::Change::Done);
     }
     QCOMPARE(served, QList<qint64>({7, 9, 40000, 3000000000}));
 
     // Taking one back puts it first in the queue again; a new row's id is above every id there is.
-    QVERIFY(*store.unfileKeyword(40000));
-    QCOMPARE(store.nextUnsorted()->value().id, qint64(40000));
-    QVERIFY(store.insertKeywords({u"new"_s}).ok());
-    RawDb raw(s.path);
+    QCOMPARE(m_store->unfileKeyword(40000, u"001"_s).value(), Store::Change::Done);
+    QCOMPARE(m_store->nextUnsorted()->value().id, qint64(40000));
+    QVERIFY_OK(m_store->insertKeywords({u"new"_s}));
+    RawDb raw(m_temp->path);
     QCOMPARE(raw.value(u"SELECT max(id) FROM Korvels"_s), u"3000000001"_s);
     QCOMPARE(raw.value(u"SELECT isSet, classcode, classname FROM Korvels WHERE id = 40000"_s), u"0||"_s);
 }
 
-void TestStore::subtreeGroupsByClassNewestFirst()
+void TestStore::subtreeReadsInTheGridsOrder()
 {
-    TempStore s;
-    {
-        RawDb raw(s.path);
-        const QList<std::pair<int, QString>> rows = {
-            {1, u"001002005"_s}, {2, u"001"_s},  {3, u"002"_s}, {4, u"001002"_s},
-            {5, u"001"_s},       {6, u"0010"_s}, {7, u""_s},    {8, u"001002"_s},
-        };
-        for (const auto& [id, code] : rows) {
-            QVERIFY(raw.exec(u"INSERT INTO Korvels(id, keywords, isSet, classcode, classname) VALUES (?, ?, 1, ?, ?)"_s,
-                             {id, QString(u"k"_s + QString::number(id)), code, QString(u"c"_s + code)}));
-        }
-    }
-    Store store;
-    QVERIFY(store.open(s.path).ok());
-    QList<qint64> ids;
-    QList<QString> codes;
-    QVERIFY(store.subtreeKeys(u"001"_s, ids, codes).ok());
-    QCOMPARE(ids, QList<qint64>({5, 2, 6, 8, 4, 1}));
-    QCOMPARE(codes, QList<QString>({u"001"_s, u"001"_s, u"0010"_s, u"001002"_s, u"001002"_s, u"001002005"_s}));
-    QVERIFY(store.subtreeKeys(u"001002005"_s, ids, codes).ok());
-    QCOMPARE(ids, QList<qint64>({1}));
-    QVERIFY(store.subtreeKeys(u"003"_s, ids, codes).ok());
-    QVERIFY(ids.isEmpty());
+    insert({{1, u"001002005"_s, u"k1"_s},
+            {2, u"001"_s, u"k2"_s},
+            {3, u"002"_s, u"k3"_s},
+            {4, u"001002"_s, u"k4"_s},
+            {5, u"001"_s, u"k5"_s},
+            {6, u"0010"_s, u"k6"_s},
+            {7, u""_s, u"k7"_s},
+            {8, u"001002"_s, u"k8"_s}});
+    const auto counts = m_store->subtreeCounts(u"001"_s);
+    QVERIFY_OK(counts);
+    QStringList groups;
+    for (const ClassCount& c : *counts)
+        groups << c.code + u'=' + QString::number(c.count);
+    QCOMPARE(groups, QStringList({u"001=2"_s, u"0010=1"_s, u"001002=2"_s, u"001002005=1"_s}));
+    QCOMPARE(m_store->subtreeCounts(u"003"_s)->size(), 0);
 
-    // A page of one class, from an id downwards.
-    const auto page = store.classPage(u"001"_s, 4, 10);
-    QVERIFY(page.ok());
-    QCOMPARE(page->size(), 1);
-    QCOMPARE(page->at(0).keywords, u"k2"_s);
-    QCOMPARE(page->at(0).classname, u"c001"_s);
+    // A page of one class, from an id downwards; a row found by its place in the class, and back.
+    const auto page = m_store->classPage(u"001002"_s, 8, 10);
+    QVERIFY_OK(page);
+    QCOMPARE(page->size(), 2);
+    QCOMPARE(page->at(1).keywords, u"k4"_s);
+    QCOMPARE(page->at(1).classname, u"c001002"_s);
+    QCOMPARE(m_store->classPage(u"001"_s, 4, 10)->size(), 1);
+    QCOMPARE(m_store->classIdAt(u"001"_s, 1).value(), std::optional<qint64>(2));
+    QCOMPARE(m_store->classIdAt(u"001"_s, 2).value(), std::nullopt);
+    QCOMPARE(m_store->classPosition(u"001"_s, 2).value(), 1);
+    QCOMPARE(m_store->classPosition(u"001"_s, 5).value(), 0);
+}
+
+void TestStore::countsFollowEveryWriter()
+{
+    QVERIFY_OK(m_store->addClass({}, u"甲"_s, {}));
+    QVERIFY_OK(m_store->addClass({}, u"乙"_s, {}));
+    QVERIFY_OK(m_store->insertKeywords({u"a"_s, u"b"_s, u"c"_s}));
+    const auto counts = [this] {
+        QStringList out;
+        for (const ClassCount& c : m_store->subtreeCounts(u"0"_s).value())
+            out << c.code + u'=' + QString::number(c.count);
+        return out.join(u' ');
+    };
+    QVERIFY_OK(m_store->fileKeyword(1, u"001"_s, u"甲"_s));
+    QVERIFY_OK(m_store->fileKeyword(2, u"001"_s, u"甲"_s));
+    QVERIFY_OK(m_store->fileKeyword(3, u"002"_s, u"乙"_s));
+    QCOMPARE(counts(), u"001=2 002=1"_s);
+    QVERIFY_OK(m_store->unfileKeyword(1, u"001"_s));
+    QCOMPARE(counts(), u"001=1 002=1"_s);
+    // Another program's writes count as well.
+    RawDb raw(m_temp->path);
+    QVERIFY(raw.exec(u"UPDATE Korvels SET classcode = '001' WHERE id = 3"_s));
+    QVERIFY(raw.exec(u"DELETE FROM Korvels WHERE id = 2"_s));
+    QVERIFY(raw.exec(u"INSERT INTO Korvels(keywords, isSet, classcode) VALUES ('d', 1, '002')"_s));
+    QCOMPARE(counts(), u"001=1 002=1"_s);
+    // Deleting everything clears the counts, and they go on counting afterwards.
+    QVERIFY_OK(m_store->deleteAllKeywords());
+    QCOMPARE(counts(), QString());
+    QCOMPARE(raw.value(u"SELECT count(*) FROM sqlite_master WHERE type = 'trigger'"_s), u"3"_s);
+    QVERIFY(raw.exec(u"INSERT INTO Korvels(keywords, isSet, classcode) VALUES ('e', 1, '002')"_s));
+    QVERIFY(raw.exec(u"DELETE FROM Korvels"_s));
+    QVERIFY(raw.exec(u"INSERT INTO Korvels(keywords, isSet, classcode) VALUES ('f', 1, '002')"_s));
+    QCOMPARE(counts(), u"002=1"_s);
+}
+
+void TestStore::writesCheckTheRowTheyExpect()
+{
+    QVERIFY_OK(m_store->addClass({}, u"甲"_s, {}));
+    QVERIFY_OK(m_store->insertKeywords({u"a"_s, u"b"_s}));
+    QList<std::pair<qint64, QString>> announced;
+    connect(m_store.get(), &Store::keywordFiled, this,
+            [&](const KeywordRow& row) { announced.append({row.id, u"filed "_s + row.classcode}); });
+    connect(m_store.get(), &Store::keywordUnfiled, this,
+            [&](qint64 id, const QString& code) { announced.append({id, u"unfiled "_s + code}); });
+    connect(m_store.get(), &Store::keywordDeleted, this, [&](qint64 id, const QString&) { announced.append({id, u"deleted"_s}); });
+
+    QCOMPARE(m_store->fileKeyword(1, u"001"_s, u"甲"_s).value(), Store::Change::Done);
+    QCOMPARE(m_store->fileKeyword(1, u"001"_s, u"甲"_s).value(), Store::Change::Moved);
+    QCOMPARE(m_store->fileKeyword(9, u"001"_s, u"甲"_s).value(), Store::Change::Gone);
+    QCOMPARE(m_store->fileKeyword(2, u"009"_s, u"无"_s).value(), Store::Change::ClassGone);
+    QCOMPARE(m_store->unfileKeyword(1, u"002"_s).value(), Store::Change::Moved);
+    QCOMPARE(m_store->deleteKeyword(1).value(), Store::Change::Moved);
+    QCOMPARE(m_store->unfileKeyword(1, u"001"_s).value(), Store::Change::Done);
+    QCOMPARE(m_store->unfileKeyword(1, u"001"_s).value(), Store::Change::Moved);
+    QCOMPARE(m_store->deleteKeyword(1).value(), Store::Change::Done);
+    QCOMPARE(m_store->deleteKeyword(1).value(), Store::Change::Gone);
+    // Only what was done is announced.
+    QCOMPARE(announced, (QList<std::pair<qint64, QString>>{{1, u"filed 001"_s}, {1, u"unfiled 001"_s}, {1, u"deleted"_s}}));
+    QCOMPARE(RawDb(m_temp->path).rows(u"SELECT id, isSet, classcode FROM Korvels"_s), QStringList(u"2|0|"_s));
+
+    // A class with a keyword below it stays; an empty one goes, with its subclasses left in place.
+    QVERIFY_OK(m_store->addClass(u"001"_s, u"子"_s, {}));
+    QVERIFY_OK(m_store->fileKeyword(2, u"001001"_s, u"子"_s));
+    QCOMPARE(m_store->deleteClassIfEmpty(u"001"_s).value(), Store::ClassDeletion::NotEmpty);
+    QVERIFY_OK(m_store->unfileKeyword(2, u"001001"_s));
+    QCOMPARE(m_store->deleteClassIfEmpty(u"001"_s).value(), Store::ClassDeletion::Deleted);
+    QCOMPARE(RawDb(m_temp->path).rows(u"SELECT code FROM KeyClass ORDER BY id"_s),
+             QStringList({QString(), u"001001"_s}));
 }
 
 QTEST_GUILESS_MAIN(TestStore)

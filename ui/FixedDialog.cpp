@@ -4,6 +4,7 @@
 
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScreen>
 
 FixedDialog::FixedDialog(const QString& caption, int clientWidthTwips, int clientHeightTwips, QWidget* parent)
     : QDialog(parent,
@@ -43,5 +44,15 @@ void FixedDialog::keyPressEvent(QKeyEvent* event)
         return;
     default:
         QDialog::keyPressEvent(event);
+    }
+}
+
+void FixedDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (const QScreen* screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
     }
 }

@@ -17,4 +17,6 @@ protected:
     void plainButton(QPushButton* button);
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // Centred on the screen, wherever the window that opened it stands.
+    void showEvent(QShowEvent* event) override;
 };

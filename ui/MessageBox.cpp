@@ -2,32 +2,14 @@
 
 #include "Product.h"
 
-#include <QFile>
 #include <QMessageBox>
-#include <QQueue>
-
-using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Capture
+MessageBox::Handler& handler()
 {
-    bool on = false;
-    QQueue<MessageBox::Answer> answers;
-    QList<MessageBox::Shown> shown;
-    std::function<void(const MessageBox::Shown&)> hook;
-};
-
-Capture& capture()
-{
-    static Capture c;
-    return c;
-}
-
-// A process started by a test cannot be answered in memory; it writes each message to the file this names.
-QString messageLogPath()
-{
-    return qEnvironmentVariable("KORVEL_MESSAGE_LOG");
+    static MessageBox::Handler h;
+    return h;
 }
 
 } // namespace
@@ -40,19 +22,8 @@ void MessageBox::inform(QWidget* parent, const QString& text)
 MessageBox::Answer MessageBox::show(QWidget* parent, const QString& text, const QString& title, Icon icon,
                                     Buttons buttons, Answer defaultAnswer)
 {
-    Capture& c = capture();
-    if (c.on) {
-        c.shown.append({text, title, icon, buttons, defaultAnswer});
-        if (c.hook)
-            c.hook(c.shown.last());
-        return c.answers.isEmpty() ? defaultAnswer : c.answers.dequeue();
-    }
-    if (const QString log = messageLogPath(); !log.isEmpty()) {
-        QFile file(log);
-        if (file.open(QIODevice::Append | QIODevice::Text))
-            file.write((title + u'\t' + QString(text).replace(u'\n', u"\\n"_s) + u'\n').toUtf8());
-        return defaultAnswer;
-    }
+    if (const Handler& h = handler())
+        return h({text, title, icon, buttons, defaultAnswer});
 
     QMessageBox box(parent);
     box.setWindowTitle(title);
@@ -76,26 +47,7 @@ MessageBox::Answer MessageBox::show(QWidget* parent, const QString& text, const 
     }
 }
 
-void MessageBox::setCapturing(bool on)
+void MessageBox::setHandler(Handler h)
 {
-    Capture& c = capture();
-    c.on = on;
-    c.answers.clear();
-    c.shown.clear();
-    c.hook = nullptr;
-}
-
-void MessageBox::setCaptureHook(std::function<void(const Shown&)> hook)
-{
-    capture().hook = std::move(hook);
-}
-
-void MessageBox::queueAnswer(Answer answer)
-{
-    capture().answers.enqueue(answer);
-}
-
-QList<MessageBox::Shown> MessageBox::takeShown()
-{
-    return std::exchange(capture().shown, {});
+    handler() = std::move(h);
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QList>
 #include <QString>
 
 #include <functional>
@@ -43,11 +42,7 @@ public:
     static Answer show(QWidget* parent, const QString& text, const QString& title, Icon icon, Buttons buttons,
                        Answer defaultAnswer);
 
-    // For tests: while capturing, nothing is shown; each box is recorded and answered with the next queued
-    // answer, or with its default button when none is queued.
-    static void setCapturing(bool on);
-    static void queueAnswer(Answer answer);
-    static QList<Shown> takeShown();
-    // For tests: called with each captured box while it would be on screen.
-    static void setCaptureHook(std::function<void(const Shown&)> hook);
+    // Only tests set this: each box goes to the handler, which answers it, instead of to the screen.
+    using Handler = std::function<Answer(const Shown&)>;
+    static void setHandler(Handler handler);
 };

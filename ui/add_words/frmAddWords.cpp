@@ -1,16 +1,13 @@
 #include "frmAddWords.h"
 
-#include "store/KeywordSet.h"
-#include "store/Store.h"
+#include "store/intake/Batch.h"
 #include "ui/Layout.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
+#include "ui/StoreJob.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QPlainTextEdit>
-#include <QProgressDialog>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
@@ -23,11 +20,6 @@ constexpr Placement Layout[] = {
     {u"cmdExit", 3735, 75, 1320, 315},
     {u"txtKeys", 195, 480, 4845, 4590},
 };
-
-// A chunk is one transaction: a crash loses at most the chunk in flight, and a commit is not paid per line.
-constexpr int ChunkSize = 10000;
-// A batch that runs longer than this shows its progress.
-constexpr int ProgressAfterMs = 500;
 
 } // namespace
 
@@ -80,89 +72,36 @@ void frmAddWords::cmdAdd_Click()
     cmdExit->setEnabled(true);
 }
 
-QList<QStringView> frmAddWords::splitLines(QStringView text)
-{
-    QList<QStringView> lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c != u'\n' && c != u'\r' && c != QChar::ParagraphSeparator && c != QChar::LineSeparator)
-            continue;
-        lines.append(text.sliced(start, i - start));
-        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    lines.append(text.sliced(start));
-    return lines;
-}
-
-bool frmAddWords::isBlank(QStringView line)
-{
-    return std::all_of(line.begin(), line.end(), [](QChar c) { return c.isSpace(); });
-}
-
 void frmAddWords::AddWords()
 {
     // The raw text keeps every character as typed; the plain-text view would turn no-break spaces into spaces.
-    const QString text = txtKeys->document()->toRawText();
-    const QList<QStringView> lines = splitLines(text);
+    TextLines source(txtKeys->document()->toRawText());
     const bool excludeDuplicates = Check1->checkState() != Qt::Unchecked;
+    Batch::Counts counts;
+    StoreJob job(Conn, u"正在增加关键词…"_s, this);
+    const Status done = job.run([&](Store& store, const std::atomic<bool>& cancel, const StoreJob::Report& report) {
+        Batch batch(store, excludeDuplicates);
+        batch.onChunk = [&](const Batch::Counts& c, std::pair<qint64, qint64> progress) {
+            report(progress.first, progress.second);
+            QMetaObject::invokeMethod(
+                this, [this, c] { emit chunkStored(c.added, c.duplicates); }, Qt::QueuedConnection);
+        };
+        const Status stored = batch.run(source, cancel);
+        counts = batch.counts();
+        return stored;
+    });
 
-    qint64 added = 0;
-    qint64 duplicates = 0;
-    QString failure;
-    KeywordSet seen;
-    if (excludeDuplicates) {
-        if (const Status loaded = Conn.loadKeywords(seen); !loaded)
-            failure = loaded.error();
-    }
-    QElapsedTimer clock;
-    clock.start();
-    std::unique_ptr<QProgressDialog> progress;
-
-    QList<QString> chunk;
-    chunk.reserve(ChunkSize);
-    qsizetype next = 0;
-    while (next < lines.size() && failure.isEmpty()) {
-        chunk.clear();
-        for (; next < lines.size() && chunk.size() < ChunkSize; ++next) {
-            if (!isBlank(lines.at(next)))
-                chunk.append(lines.at(next).toString());
-        }
-        if (chunk.isEmpty())
-            continue;
-        const Store::ChunkResult result = Conn.addKeywordChunk(chunk, excludeDuplicates ? &seen : nullptr);
-        added += result.added;
-        duplicates += result.duplicates;
-        failure = result.error;
-        if (result.processed > 0)
-            emit chunkStored(added, duplicates);
-
-        if (!progress && clock.elapsed() > ProgressAfterMs && next < lines.size()) {
-            progress = std::make_unique<QProgressDialog>(u"正在增加关键词…"_s, QString(), 0,
-                                                         int(lines.size() / 1000 + 1), this);
-            progress->setWindowTitle(windowTitle());
-            progress->setWindowModality(Qt::ApplicationModal);
-            progress->setMinimumDuration(0);
-        }
-        if (progress) {
-            progress->setValue(int(next / 1000));
-            // Let the window repaint; the progress dialog is modal, so nothing else can be clicked meanwhile.
-            QCoreApplication::processEvents();
-        }
-    }
-    progress.reset();
-
-    const QString counts = QString::number(added) + u"个关键词增加成功！"_s + QString::number(duplicates)
+    QString text = QString::number(counts.added) + u"个关键词增加成功！"_s + QString::number(counts.duplicates)
         + u"个关键词因为重复未增加！"_s;
-    if (failure.isEmpty()) {
-        MessageBox::show(this, counts, u"提示"_s, MessageBox::Icon::Information, MessageBox::Buttons::Ok,
-                         MessageBox::Answer::Ok);
-    } else {
-        MessageBox::show(this, u"增加关键词时数据库出错，其余的行没有增加：\n"_s + failure + u'\n' + counts, u"提示"_s,
-                         MessageBox::Icon::Exclamation, MessageBox::Buttons::Ok, MessageBox::Answer::Ok);
+    if (!done) {
+        text = u"增加关键词时数据库出错，其余的行没有增加：\n"_s + done.error() + u'\n' + text;
+        if (counts.unprocessed > 0)
+            text += QString::number(counts.unprocessed) + u"个关键词因为出错未处理！"_s;
+    } else if (job.cancelRequested() && counts.unprocessed > 0) {
+        text += QString::number(counts.unprocessed) + u"个关键词因为取消未处理！"_s;
     }
-    if (added > 0)
+    MessageBox::show(this, text, u"提示"_s, done ? MessageBox::Icon::Information : MessageBox::Icon::Exclamation,
+                     MessageBox::Buttons::Ok, MessageBox::Answer::Ok);
+    if (counts.added > 0)
         WordsAdded = true;
 }

@@ -17,12 +17,6 @@ public:
 
     bool Init();
 
-    // The lines of a text as the operator sees them: cut at every line end (CR LF, LF, CR, and the
-    // paragraph and line separators a text box may hold). No line ever contains a line break.
-    static QList<QStringView> splitLines(QStringView text);
-    // A line of nothing but white space (full-width spaces and tabs included) is blank and skipped.
-    static bool isBlank(QStringView line);
-
 signals:
     // A chunk of the running batch is committed; the counts are the batch's so far.
     void chunkStored(qint64 added, qint64 duplicates);

@@ -1,20 +1,30 @@
 #include "KeywordGridModel.h"
 
-#include <algorithm>
+#include "store/ClassCode.h"
+#include "store/export/Export.h"
 
-using namespace Qt::StringLiterals;
+#include <algorithm>
+#include <limits>
 
 KeywordGridModel::KeywordGridModel(Store& store, QObject* parent)
     : QAbstractTableModel(parent)
     , m_store(store)
-{ }
+{
+    connect(&store, &Store::keywordFiled, this,
+            [this](const KeywordRow& row) { notice({Notice::Filed, row.id, row.classcode}); });
+    connect(&store, &Store::keywordUnfiled, this,
+            [this](qint64 id, const QString& code) { notice({Notice::Left, id, code}); });
+    connect(&store, &Store::keywordDeleted, this,
+            [this](qint64 id, const QString& code) { notice({Notice::Left, id, code}); });
+    connect(&store, &Store::allKeywordsDeleted, this, [this] { notice({Notice::AllDeleted, 0, {}}); });
+}
 
 int KeywordGridModel::rowCount(const QModelIndex& parent) const
 {
     if (parent.isValid())
         return 0;
     // Before the first load the grid keeps its empty design-time shape.
-    return m_designLook ? DesignRows : int(m_ids.size());
+    return m_designLook ? DesignRows : int(m_rows);
 }
 
 int KeywordGridModel::columnCount(const QModelIndex& parent) const
@@ -24,21 +34,67 @@ int KeywordGridModel::columnCount(const QModelIndex& parent) const
     return m_configured ? ColumnCount : DesignColumns;
 }
 
-const KeywordGridModel::Texts* KeywordGridModel::textsAt(int row) const
+qsizetype KeywordGridModel::groupOf(qint64 row) const
 {
-    const qint64 id = m_ids.at(row);
-    if (const auto found = m_texts.constFind(id); found != m_texts.cend())
-        return &*found;
-    // One query fetches this row and the rows after it in the same class: the view asks for its rows in order.
-    if (m_texts.size() > 50 * PageSize)
-        m_texts.clear();
-    const auto page = m_store.classPage(m_codes.at(row), id, PageSize);
-    if (!page)
+    const auto after = std::upper_bound(m_groups.cbegin(), m_groups.cend(), row,
+                                        [](qint64 r, const Group& g) { return r < g.start; });
+    return after - m_groups.cbegin() - 1;
+}
+
+Status KeywordGridModel::readPage(qint64 page) const
+{
+    const qint64 first = page * PageRows;
+    const qint64 wanted = std::min<qint64>(PageRows, m_rows - first);
+    QList<KeywordRow> rows;
+    rows.reserve(wanted);
+    qsizetype g = groupOf(first);
+    qint64 offset = first - m_groups.at(g).start;
+    // A page that follows one already read goes on from its last row; any other finds its first row by position.
+    qint64 from = std::numeric_limits<qint64>::max();
+    if (const auto before = m_pages.constFind(page - 1);
+        before != m_pages.cend() && !before->isEmpty() && before->last().classcode == m_groups.at(g).code) {
+        from = before->last().id - 1;
+    } else if (offset > 0) {
+        const auto id = m_store.classIdAt(m_groups.at(g).code, offset);
+        if (!id)
+            return Status::of(id);
+        from = id->value_or(0);
+    }
+    while (rows.size() < wanted && g < m_groups.size()) {
+        const Group& group = m_groups.at(g);
+        const qint64 fromGroup = std::min(wanted - rows.size(), group.count - offset);
+        const auto read = m_store.classPage(group.code, from, int(fromGroup));
+        if (!read)
+            return Status::of(read);
+        rows.append(*read);
+        ++g;
+        offset = 0;
+        from = std::numeric_limits<qint64>::max();
+    }
+    if (m_pages.size() >= CachedPages)
+        m_pages.clear();
+    m_pages.insert(page, rows);
+    return {};
+}
+
+const KeywordRow* KeywordGridModel::rowAt(int row) const
+{
+    if (!isDataRow(row))
         return nullptr;
-    for (const KeywordRow& r : *page)
-        m_texts.insert(r.id, {r.classname, r.keywords});
-    const auto found = m_texts.constFind(id);
-    return found == m_texts.cend() ? nullptr : &*found;
+    const qint64 page = row / PageRows;
+    if (!m_pages.contains(page)) {
+        if (const Status read = readPage(page); !read) {
+            // Reported once until the next load: the view asks for every cell of the page.
+            if (!std::exchange(m_readFailed, true))
+                QMetaObject::invokeMethod(
+                    const_cast<KeywordGridModel*>(this), [this, e = read.error()] { emit readFailed(e); },
+                    Qt::QueuedConnection);
+            return nullptr;
+        }
+    }
+    const QList<KeywordRow>& rows = m_pages[page];
+    const qint64 index = row - page * PageRows;
+    return index < rows.size() ? &rows.at(index) : nullptr;
 }
 
 QVariant KeywordGridModel::data(const QModelIndex& index, int role) const
@@ -46,12 +102,17 @@ QVariant KeywordGridModel::data(const QModelIndex& index, int role) const
     if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid) || !isDataRow(index.row())
         || index.column() >= ColumnCount)
         return {};
-    if (index.column() == IdColumn)
-        return QString::number(m_ids.at(index.row()));
-    const Texts* texts = textsAt(index.row());
-    if (!texts)
+    const KeywordRow* row = rowAt(index.row());
+    if (!row)
         return QString();
-    return index.column() == ClassNameColumn ? texts->classname : texts->keywords;
+    switch (index.column()) {
+    case IdColumn:
+        return QString::number(row->id);
+    case ClassNameColumn:
+        return row->classname;
+    default:
+        return row->keywords;
+    }
 }
 
 QVariant KeywordGridModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -62,16 +123,7 @@ QVariant KeywordGridModel::headerData(int section, Qt::Orientation orientation, 
         return section + 1;
     if (!m_configured)
         return QString();
-    switch (section) {
-    case IdColumn:
-        return u"ID"_s;
-    case ClassNameColumn:
-        return u"分类"_s;
-    case KeywordColumn:
-        return u"关键词"_s;
-    default:
-        return {};
-    }
+    return Export::gridHeader().value(section);
 }
 
 Qt::ItemFlags KeywordGridModel::flags(const QModelIndex& index) const
@@ -80,72 +132,115 @@ Qt::ItemFlags KeywordGridModel::flags(const QModelIndex& index) const
     return QAbstractTableModel::flags(index) & ~Qt::ItemIsEditable;
 }
 
+void KeywordGridModel::restart(qsizetype fromGroup)
+{
+    qint64 start = fromGroup > 0 ? m_groups.at(fromGroup - 1).start + m_groups.at(fromGroup - 1).count : 0;
+    for (qsizetype g = fromGroup; g < m_groups.size(); ++g) {
+        m_groups[g].start = start;
+        start += m_groups.at(g).count;
+    }
+    m_rows = start;
+}
+
 Status KeywordGridModel::load(const QString& code)
 {
-    QList<qint64> ids;
-    QList<QString> codes;
-    if (Status read = m_store.subtreeKeys(code, ids, codes); !read)
-        return read;
+    const auto counts = m_store.subtreeCounts(code);
+    if (!counts)
+        return Status::of(counts);
     beginResetModel();
     m_code = code;
     m_designLook = false;
-    if (!ids.isEmpty())
+    m_groups.clear();
+    for (const ClassCount& c : *counts)
+        m_groups.append({c.code, c.count, 0});
+    restart(0);
+    if (m_rows > 0)
         m_configured = true;
-    m_ids = std::move(ids);
-    m_codes = std::move(codes);
-    m_texts.clear();
+    m_pages.clear();
+    m_pending.clear();
+    m_readFailed = false;
     endResetModel();
     return {};
 }
 
-void KeywordGridModel::insertFiled(const KeywordRow& row)
+void KeywordGridModel::notice(const Notice& n)
 {
-    // The grid's order: class code ascending, then the highest id first.
-    int position = 0;
-    for (int lo = 0, hi = int(m_ids.size()); lo < hi;) {
-        const int mid = (lo + hi) / 2;
-        const int byCode = QString::compare(m_codes.at(mid), row.classcode);
-        if (byCode < 0 || (byCode == 0 && m_ids.at(mid) > row.id))
-            lo = position = mid + 1;
-        else
-            hi = position = mid;
-    }
-    const bool reset = !m_configured || m_designLook;
-    if (reset) {
-        beginResetModel();
-        m_configured = true;
-        m_designLook = false;
-    } else {
-        beginInsertRows({}, position, position);
-    }
-    m_ids.insert(position, row.id);
-    m_codes.insert(position, row.classcode);
-    m_texts.insert(row.id, {row.classname, row.keywords});
-    if (reset)
-        endResetModel();
-    else
-        endInsertRows();
+    if (n.kind == Notice::AllDeleted || inSubtree(n.classCode))
+        m_pending.append(n);
 }
 
-void KeywordGridModel::removeId(qint64 id)
+bool KeywordGridModel::inSubtree(const QString& classCode) const
 {
-    const int position = int(m_ids.indexOf(id));
-    if (position < 0)
-        return;
-    beginRemoveRows({}, position, position);
-    m_ids.removeAt(position);
-    m_codes.removeAt(position);
-    m_texts.remove(id);
-    endRemoveRows();
+    return !m_designLook && !classCode.isEmpty() && ClassCode::isInSubtree(classCode, m_code);
 }
 
-void KeywordGridModel::clearRows()
+void KeywordGridModel::forgetPagesFrom(qint64 row)
 {
-    if (m_ids.isEmpty())
-        return;
-    beginRemoveRows({}, 0, int(m_ids.size()) - 1);
-    m_ids.clear();
-    m_codes.clear();
-    m_texts.clear();
+    const qint64 firstStale = row / PageRows;
+    m_pages.removeIf([firstStale](const auto& page) { return page.key() >= firstStale; });
+}
+
+Status KeywordGridModel::insertRow(const Notice& n)
+{
+    const auto position = m_store.classPosition(n.classCode, n.id);
+    if (!position)
+        return Status::of(position);
+    auto g = std::lower_bound(m_groups.begin(), m_groups.end(), n.classCode,
+                              [](const Group& group, const QString& code) { return group.code < code; });
+    const qsizetype index = g - m_groups.begin();
+    if (g == m_groups.end() || g->code != n.classCode)
+        m_groups.insert(index, {n.classCode, 0, 0});
+    restart(index);
+    const qint64 row = m_groups.at(index).start + std::min(*position, m_groups.at(index).count);
+    // The first row ever filed under this subtree gives the grid its columns, as a load that finds rows does.
+    const bool reset = !m_configured;
+    reset ? beginResetModel() : beginInsertRows({}, int(row), int(row));
+    m_groups[index].count += 1;
+    restart(index);
+    forgetPagesFrom(row);
+    m_configured = true;
+    reset ? endResetModel() : endInsertRows();
+    return {};
+}
+
+Status KeywordGridModel::removeRow(const Notice& n)
+{
+    const auto g = std::lower_bound(m_groups.begin(), m_groups.end(), n.classCode,
+                                    [](const Group& group, const QString& code) { return group.code < code; });
+    if (g == m_groups.end() || g->code != n.classCode)
+        return {};
+    const auto position = m_store.classPosition(n.classCode, n.id);
+    if (!position)
+        return Status::of(position);
+    const qsizetype index = g - m_groups.begin();
+    const qint64 row = g->start + std::min(*position, g->count - 1);
+    beginRemoveRows({}, int(row), int(row));
+    if (--m_groups[index].count == 0)
+        m_groups.removeAt(index);
+    restart(std::min(index, m_groups.size()));
+    forgetPagesFrom(row);
     endRemoveRows();
+    return {};
+}
+
+Status KeywordGridModel::sync()
+{
+    const QList<Notice> pending = std::exchange(m_pending, {});
+    if (pending.isEmpty())
+        return {};
+    const bool cleared = std::any_of(pending.cbegin(), pending.cend(),
+                                     [](const Notice& n) { return n.kind == Notice::AllDeleted; });
+    if (cleared && m_rows > 0) {
+        beginRemoveRows({}, 0, int(m_rows) - 1);
+        m_groups.clear();
+        m_rows = 0;
+        m_pages.clear();
+        endRemoveRows();
+    }
+    // A row's place is worked out from the store, which holds every change made since: one change at a time
+    // is placed exactly; after several, the subtree is read again.
+    if (cleared || pending.size() > 1)
+        return cleared && pending.size() == 1 ? Status() : load(m_code);
+    const Notice& n = pending.first();
+    return n.kind == Notice::Filed ? insertRow(n) : removeRow(n);
 }

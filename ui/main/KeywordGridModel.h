@@ -1,16 +1,17 @@
 #pragma once
 
-#include "store/Result.h"
 #include "store/Store.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QList>
 
-// The rows of Grid1: the keywords filed in the subtree of one class, grouped by class code ascending and
-// newest first within a class. A load reads only the ids and class codes, from the index; the texts of the
-// rows the view asks for are read a page at a time. After a filing or a take-back the window updates the one
-// row that changed instead of reading the whole subtree again.
+// The rows of Grid1: the keywords filed in the subtree of one class, grouped by class code ascending and newest
+// first within a class. A load reads only how many keywords each class of the subtree holds; the rows the view
+// shows are read a page at a time, whatever the size of the class.
+//
+// The model follows the store: each filing, take-back and deletion the store announces is kept until the
+// window next asks for the grid (sync), and then changes the grid by that one row when it lies in the subtree.
 class KeywordGridModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -35,37 +36,62 @@ public:
     const QString& loadedCode() const { return m_code; }
     // Whether the columns and their headers have been set by a load that found rows.
     bool isConfigured() const { return m_configured; }
-    int dataRowCount() const { return m_designLook ? 0 : int(m_ids.size()); }
+    int dataRowCount() const { return m_designLook ? 0 : int(m_rows); }
     bool isDataRow(int row) const { return row >= 0 && row < dataRowCount(); }
-    qint64 idAt(int row) const { return m_ids.at(row); }
+    // The keyword shown at a row; nothing when the store could not read it.
+    const KeywordRow* rowAt(int row) const;
 
     // Reads the subtree of code. No rows leaves only the header row; the columns and their headers stay as
     // the last load that found rows set them. On failure nothing changes.
     Status load(const QString& code);
-    // A keyword was filed under a class of the loaded subtree: it takes its place in the order.
-    void insertFiled(const KeywordRow& row);
-    // A keyword left the subtree (taken back or deleted).
-    void removeId(qint64 id);
-    void clearRows();
+    // Brings the rows up to date with the writes announced since the last load or sync.
+    Status sync();
+
+signals:
+    // A page of rows could not be read from the store; its cells stay empty.
+    void readFailed(const QString& error) const;
 
 private:
+    struct Group
+    {
+        QString code;
+        qint64 count = 0;
+        // The row of its first keyword.
+        qint64 start = 0;
+    };
+    struct Notice
+    {
+        enum Kind
+        {
+            Filed,
+            Left,
+            AllDeleted
+        } kind;
+        qint64 id = 0;
+        QString classCode;
+    };
     static constexpr int DesignColumns = 4;
     static constexpr int DesignRows = 29;
-    static constexpr int PageSize = 200;
+    static constexpr int PageRows = 256;
+    static constexpr int CachedPages = 64;
 
-    struct Texts
-    {
-        QString classname;
-        QString keywords;
-    };
-    const Texts* textsAt(int row) const;
+    void notice(const Notice& n);
+    bool inSubtree(const QString& classCode) const;
+    // The group holding a row, by its start.
+    qsizetype groupOf(qint64 row) const;
+    Status readPage(qint64 page) const;
+    Status insertRow(const Notice& n);
+    Status removeRow(const Notice& n);
+    void forgetPagesFrom(qint64 row);
+    void restart(qsizetype fromGroup);
 
     Store& m_store;
-    // KeyRows: ids and class codes of every row, in the grid's order; the texts of the rows seen so far.
-    QList<qint64> m_ids;
-    QList<QString> m_codes;
-    mutable QHash<qint64, Texts> m_texts;
     QString m_code;
+    QList<Group> m_groups;
+    qint64 m_rows = 0;
+    mutable QHash<qint64, QList<KeywordRow>> m_pages;
+    mutable bool m_readFailed = false;
+    QList<Notice> m_pending;
     bool m_configured = false;
     bool m_designLook = true;
 };

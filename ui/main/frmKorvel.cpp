@@ -1,21 +1,23 @@
 #include "frmKorvel.h"
 
-#include "GridExport.h"
 #include "KeywordGridModel.h"
 #include "store/ClassCode.h"
 #include "store/Store.h"
+#include "store/export/Export.h"
 #include "ui/CommandLabel.h"
 #include "ui/FileDialog.h"
 #include "ui/Layout.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
 #include "ui/Product.h"
+#include "ui/StoreJob.h"
 #include "ui/add_words/frmAddWords.h"
 #include "ui/class_editor/frmSetClass.h"
 #include "ui/pending/frmNeedSet.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -95,6 +97,7 @@ void frmKorvel::buildControls()
     Grid1 = named(new QTableView(this), u"Grid1"_s);
     m_gridModel = new KeywordGridModel(Conn, this);
     Grid1->setModel(m_gridModel);
+    connect(m_gridModel, &KeywordGridModel::readFailed, this, &frmKorvel::showStoreError);
     // A reset gives every column the default width again; once loaded, the grid keeps its own widths.
     connect(m_gridModel, &QAbstractItemModel::modelReset, this, [this] {
         if (!m_gridModel->isConfigured())
@@ -382,17 +385,24 @@ void frmKorvel::AssignKeyword()
         MessageBox::inform(this, u"请选择关键词分类！"_s);
         return;
     }
-    const QString code = KeyToCode(item->data(0, KeyRole).toString());
-    const QString name = item->text(0);
-    const auto filed = Conn.fileKeyword(KeyId, code, name);
+    const auto filed = Conn.fileKeyword(KeyId, KeyToCode(item->data(0, KeyRole).toString()), item->text(0));
     if (!filed) {
         showStoreError(filed.error());
         return;
     }
-    // A row another program deleted meanwhile has nothing to file; the loop simply moves on.
-    const std::optional<KeywordRow>& row = *filed;
-    if (row && !m_gridModel->loadedCode().isEmpty() && ClassCode::isInSubtree(code, m_gridModel->loadedCode()))
-        m_gridModel->insertFiled(*row);
+    switch (*filed) {
+    case Store::Change::Done:
+        break;
+    case Store::Change::ClassGone:
+        MessageBox::inform(this, u"分类“%1”已不在数据库中，关键词没有设置。"_s.arg(item->text(0)));
+        return;
+    case Store::Change::Gone:
+        MessageBox::inform(this, u"当前关键词已不在数据库中，没有设置。"_s);
+        break;
+    case Store::Change::Moved:
+        MessageBox::inform(this, u"当前关键词已被设置到分类中，没有再次设置。"_s);
+        break;
+    }
     LoadNextKeyword();
 }
 
@@ -438,11 +448,9 @@ void frmKorvel::LoadClassKeywords()
 {
     if (SelCode.isEmpty())
         return;
-    // Filings and take-backs made here update the loaded subtree row by row, so it already matches the store.
-    if (m_gridModel->loadedCode() == SelCode)
-        return;
+    // The grid already shows this subtree: it changes by the rows written since.
     Grid1->setUpdatesEnabled(false);
-    const Status loaded = m_gridModel->load(SelCode);
+    const Status loaded = m_gridModel->loadedCode() == SelCode ? m_gridModel->sync() : m_gridModel->load(SelCode);
     Grid1->setUpdatesEnabled(true);
     if (!loaded)
         showStoreError(loaded.error());
@@ -453,21 +461,27 @@ void frmKorvel::Grid1_MouseDown(Qt::MouseButton button, const QPoint& position)
     if (button != Qt::RightButton)
         return;
     const QModelIndex index = Grid1->indexAt(position);
-    if (!index.isValid() || !m_gridModel->isDataRow(index.row()))
+    const KeywordRow* shown = index.isValid() ? m_gridModel->rowAt(index.row()) : nullptr;
+    if (!shown)
         return;
     Grid1->setCurrentIndex(index);
-    const qint64 id = m_gridModel->idAt(index.row());
-    const QString keyword = m_gridModel->index(index.row(), KeywordGridModel::KeywordColumn).data().toString();
-    const auto returned = Conn.unfileKeyword(id);
+    const KeywordRow row = *shown;
+    const auto returned = Conn.unfileKeyword(row.id, row.classcode);
     if (!returned) {
         showStoreError(returned.error());
         return;
     }
-    m_gridModel->removeId(id);
-    if (*returned) {
-        KeyId = id;
-        txtKey->setText(keyword);
+    if (*returned == Store::Change::Done) {
+        KeyId = row.id;
+        txtKey->setText(row.keywords);
+        LoadClassKeywords();
+        return;
     }
+    MessageBox::inform(this, *returned == Store::Change::Gone ? u"这个关键词已不在数据库中。"_s
+                                                               : u"这个关键词已不在这个分类中。"_s);
+    // Someone else changed the row: the grid is read again.
+    if (const Status loaded = m_gridModel->load(m_gridModel->loadedCode()); !loaded)
+        showStoreError(loaded.error());
 }
 
 void frmKorvel::lblExpert_Click()
@@ -479,18 +493,35 @@ void frmKorvel::lblExpert_Click()
         = FileDialog::getSaveFileName(this, u"导出关键词"_s, u"关键词.xlsx"_s, workbook + u";;"_s + csv, &filter);
     if (fileName.isEmpty())
         return;
-    // A suffix the operator typed wins; otherwise the chosen filter decides.
+    // A suffix the operator typed wins; otherwise the chosen filter decides, and the dialog, which checked the
+    // name as typed, has not asked about the file with the suffix added.
     const bool typedSuffix
         = fileName.endsWith(u".csv"_s, Qt::CaseInsensitive) || fileName.endsWith(u".xlsx"_s, Qt::CaseInsensitive);
-    const bool asCsv = typedSuffix ? GridExport::formatOf(fileName) == GridExport::Format::Csv : filter == csv;
-    if (!typedSuffix)
-        fileName += asCsv ? u".csv"_s : u".xlsx"_s;
-    const Status written
-        = GridExport::write(*m_gridModel, m_gridModel->dataRowCount(), {u"ID"_s, u"分类"_s, u"关键词"_s}, fileName,
-                            asCsv ? GridExport::Format::Csv : GridExport::Format::Xlsx);
+    const Export::Format format
+        = typedSuffix ? Export::formatOf(fileName) : (filter == csv ? Export::Format::Csv : Export::Format::Xlsx);
+    if (!typedSuffix) {
+        fileName += format == Export::Format::Csv ? u".csv"_s : u".xlsx"_s;
+        if (QFileInfo::exists(fileName)
+            && MessageBox::show(this, u"%1 已存在。\n要替换它吗？"_s.arg(QDir::toNativeSeparators(fileName)),
+                                productTitle(), MessageBox::Icon::Exclamation, MessageBox::Buttons::YesNo,
+                                MessageBox::Answer::No)
+                != MessageBox::Answer::Yes)
+            return;
+    }
+    // The grid's own subtree, read from the store as it is written; with no class loaded, only the header.
+    const QString code = m_gridModel->loadedCode();
+    StoreJob job(Conn, u"正在导出关键词…"_s, this);
+    bool complete = true;
+    const Status written = job.run([&](Store& store, const std::atomic<bool>& cancel, const StoreJob::Report& report) {
+        const auto done = Export::writeSubtree(store, code, fileName, format, {report, &cancel});
+        complete = done && *done;
+        return Status::of(done);
+    });
     if (!written)
         MessageBox::inform(this,
                            u"导出失败，文件未写入：%1\n%2"_s.arg(QDir::toNativeSeparators(fileName), written.error()));
+    else if (!complete)
+        MessageBox::inform(this, u"导出已取消，文件未写入：%1"_s.arg(QDir::toNativeSeparators(fileName)));
 }
 
 // ---- Class commands ----
@@ -517,18 +548,13 @@ void frmKorvel::cmdDel_Click()
     QTreeWidgetItem* item = selectedItem();
     if (!item)
         return;
-    const QString code = KeyToCode(item->data(0, KeyRole).toString());
-    const auto filled = Conn.subtreeHasKeywords(code);
-    if (!filled) {
-        showStoreError(filled.error());
-        return;
-    }
-    if (*filled) {
-        MessageBox::inform(this, u"分类不为空，不能删除！"_s);
-        return;
-    }
-    if (const Status deleted = Conn.deleteClass(code); !deleted) {
+    const auto deleted = Conn.deleteClassIfEmpty(KeyToCode(item->data(0, KeyRole).toString()));
+    if (!deleted) {
         showStoreError(deleted.error());
+        return;
+    }
+    if (*deleted == Store::ClassDeletion::NotEmpty) {
+        MessageBox::inform(this, u"分类不为空，不能删除！"_s);
         return;
     }
     LoadClassList();
@@ -552,11 +578,14 @@ void frmKorvel::txtKey_DblClick()
 
 void frmKorvel::cmdDelKey_Click()
 {
-    if (const Status deleted = Conn.deleteKeyword(KeyId); !deleted) {
+    const auto deleted = Conn.deleteKeyword(KeyId);
+    if (!deleted) {
         showStoreError(deleted.error());
         return;
     }
-    m_gridModel->removeId(KeyId);
+    if (KeyId != 0 && *deleted != Store::Change::Done)
+        MessageBox::inform(this, *deleted == Store::Change::Gone ? u"当前关键词已不在数据库中。"_s
+                                                                 : u"当前关键词已被设置到分类中，没有删除。"_s);
     LoadNextKeyword();
 }
 
@@ -571,9 +600,10 @@ void frmKorvel::lblClearWords_Click()
         showStoreError(deleted.error());
         return;
     }
-    // Every keyword is gone, so the grid lists none, whichever class it was showing.
-    m_gridModel->clearRows();
     LoadClassKeywords();
+    // Every keyword is gone, so the grid lists none, even with no class selected to reload it for.
+    if (const Status synced = m_gridModel->sync(); !synced)
+        showStoreError(synced.error());
     KeyId = 0;
     txtKey->clear();
 }

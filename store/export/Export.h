@@ -1,0 +1,41 @@
+#pragma once
+
+#include "store/Result.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+
+class Store;
+
+// Writes keywords to a file the operator chose: an Excel workbook or a UTF-8 CSV file. The file is written
+// beside its target and takes its place only when complete, so a failure or a cancel leaves nothing behind.
+namespace Export {
+
+enum class Format
+{
+    Xlsx,
+    Csv
+};
+
+// The format a file name asks for by its suffix; a workbook unless it ends in ".csv".
+Format formatOf(const QString& fileName);
+// The grid's columns, in the grid's order.
+const QStringList& gridHeader();
+
+struct Progress
+{
+    // Rows written out of rows to write.
+    std::function<void(qint64 done, qint64 total)> report;
+    // Set to stop; the export then leaves nothing behind.
+    const std::atomic<bool>* cancel = nullptr;
+};
+
+// Every keyword filed in the subtree of code, in the grid's order, under the grid's header, read from the
+// store as it is written. False when it was cancelled.
+Result<bool> writeSubtree(Store& store, const QString& code, const QString& fileName, Format format,
+                          const Progress& progress = {});
+
+} // namespace Export

@@ -1,0 +1,86 @@
+#include "Batch.h"
+
+#include "KeywordSet.h"
+#include "Lines.h"
+#include "store/Store.h"
+
+TextLines::TextLines(QString text)
+    : m_text(std::move(text))
+{ }
+
+Result<bool> TextLines::read(QList<QString>& lines, qsizetype max)
+{
+    if (m_next > m_text.size())
+        return false;
+    for (qsizetype n = 0; n < max && m_next <= m_text.size(); ++n) {
+        const auto [end, next] = Lines::lineAt(m_text, m_next);
+        lines.append(m_text.sliced(m_next, end - m_next));
+        m_next = next;
+    }
+    return true;
+}
+
+Batch::Batch(Store& store, bool excludeDuplicates)
+    : m_store(store)
+    , m_excludeDuplicates(excludeDuplicates)
+{ }
+
+void Batch::countRest(LineSource& source)
+{
+    QList<QString> lines;
+    while (true) {
+        lines.clear();
+        const auto more = source.read(lines, ChunkSize);
+        if (!more || !*more)
+            break;
+        m_counts.unprocessed += std::count_if(lines.cbegin(), lines.cend(), [](const QString& l) { return !Lines::isBlank(l); });
+    }
+}
+
+Status Batch::run(LineSource& source, const std::atomic<bool>& cancel)
+{
+    m_counts = {};
+    m_cancelled = false;
+    KeywordSet seen;
+    if (m_excludeDuplicates) {
+        if (Status loaded = m_store.loadKeywords(seen); !loaded) {
+            countRest(source);
+            return loaded;
+        }
+    }
+    QList<QString> lines;
+    QList<QString> chunk;
+    while (true) {
+        if (cancel) {
+            m_cancelled = true;
+            countRest(source);
+            return {};
+        }
+        lines.clear();
+        const auto more = source.read(lines, ChunkSize);
+        if (!more) {
+            countRest(source);
+            return Status::of(more);
+        }
+        if (!*more)
+            return {};
+        chunk.clear();
+        for (const QString& line : std::as_const(lines)) {
+            if (!Lines::isBlank(line))
+                chunk.append(line);
+        }
+        if (chunk.isEmpty())
+            continue;
+        Store::ChunkCounts done;
+        const Status stored = m_store.addChunk(chunk, m_excludeDuplicates ? &seen : nullptr, done);
+        m_counts.added += done.added;
+        m_counts.duplicates += done.duplicates;
+        if (!stored) {
+            m_counts.unprocessed += chunk.size() - done.added - done.duplicates;
+            countRest(source);
+            return stored;
+        }
+        if (onChunk)
+            onChunk(m_counts, source.progress());
+    }
+}

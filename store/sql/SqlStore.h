@@ -1,0 +1,46 @@
+#pragma once
+
+#include "Connection.h"
+#include "store/Store.h"
+
+// The operations both engines run with the same SQL over a Qt database connection. An engine adds how it
+// connects, its schema, its bulk paths and whatever its dialect needs.
+class SqlStore : public Store
+{
+    Q_OBJECT
+public:
+    Result<QList<ClassRow>> classesUnder(const QString& parentCode) override;
+    Result<std::optional<ClassRow>> classByCode(const QString& code) override;
+    Result<QString> addClass(const QString& parentCode, const QString& title, const QString& qKey) override;
+    Result<bool> editClass(const QString& code, const QString& title, const QString& qKey) override;
+    Result<ClassDeletion> deleteClassIfEmpty(const QString& code) override;
+
+    Result<std::optional<KeywordRow>> nextUnsorted() override;
+    Result<Change> fileKeyword(qint64 id, const QString& classCode, const QString& className) override;
+    Result<Change> unfileKeyword(qint64 id, const QString& classCode) override;
+    Result<Change> deleteKeyword(qint64 id) override;
+    Result<QStringList> pendingKeywords(int limit) override;
+
+    Result<QList<ClassCount>> subtreeCounts(const QString& code) override;
+    Result<QList<KeywordRow>> classPage(const QString& classCode, qint64 fromId, int limit) override;
+    Result<std::optional<qint64>> classIdAt(const QString& classCode, qint64 position) override;
+    Result<qint64> classPosition(const QString& classCode, qint64 id) override;
+
+    // For tests that need to bend the connection (a size limit, read-only mode).
+    QSqlDatabase database() const { return m_connection.database(); }
+
+protected:
+    explicit SqlStore(const QString& driver);
+
+    // Runs before every write; refuses it when the store cannot take it safely.
+    virtual Status beforeWrite() { return {}; }
+    // What a query appends to lock the rows it reads against a concurrent delete, where the engine needs it.
+    virtual QString lockForShare() const { return {}; }
+    // Why a write that changed no row changed none: the row is gone, or in another state now.
+    Result<Change> whyUnchanged(qint64 id);
+
+    static KeywordRow keywordFrom(const QSqlQuery& q);
+    static const QString KeywordColumns;
+
+    Connection m_connection;
+};

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "store/Store.h"
+#include "ui/MessageBox.h"
+#include "ui/main/KeywordGridModel.h"
+#include "ui/main/frmKorvel.h"
+
+#include <QLineEdit>
+#include <QObject>
+#include <QPushButton>
+#include <QQueue>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <QVariantList>
+
+#include <functional>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+// Fails the test with the store's own words when a store call fails.
+#define QVERIFY_OK(expression)                                                                                        \
+    do {                                                                                                               \
+        const auto& checked_ = (expression);                                                                           \
+        if (!checked_.ok())                                                                                            \
+            QFAIL(qPrintable(QStringLiteral("%1 failed: %2").arg(QStringLiteral(#expression), checked_.error())));    \
+    } while (false)
+
+// Test-side access to a store file: set up states the program itself never makes, and read back what it wrote.
+class RawDb
+{
+public:
+    explicit RawDb(const QString& path);
+    ~RawDb();
+
+    // False, with the reason printed, when the statement fails.
+    bool exec(const QString& sql, const QVariantList& values = {});
+    // The rows of a query, each row's columns joined by '|'.
+    QStringList rows(const QString& sql, const QVariantList& values = {});
+    QString value(const QString& sql, const QVariantList& values = {});
+
+private:
+    QString m_name;
+};
+
+// A fresh store file in its own temporary folder.
+struct TempStore
+{
+    QTemporaryDir dir;
+    QString path = dir.filePath(u"Data.db"_s);
+    Status created = createStore(path);
+};
+
+// Answers every message box in memory while it lives, and records what was shown.
+class Messages
+{
+public:
+    Messages();
+    ~Messages();
+    // The answer to the next question; one with none queued gets its default button.
+    void answer(MessageBox::Answer answer) { m_answers.enqueue(answer); }
+    QList<MessageBox::Shown> take() { return std::exchange(m_shown, {}); }
+    // The texts of the boxes shown since the last take.
+    QStringList texts();
+    // Called with each box while it would be on screen.
+    std::function<void(const MessageBox::Shown&)> whileShown;
+
+private:
+    QQueue<MessageBox::Answer> m_answers;
+    QList<MessageBox::Shown> m_shown;
+};
+
+// The fixture of the window tests: a fresh store, the main window on it, and every message box and dialog
+// answered in memory. Test classes derive from it; init and cleanup run around each test.
+class WindowTest : public QObject
+{
+    Q_OBJECT
+protected slots:
+    virtual void init();
+    virtual void cleanup();
+
+protected:
+    // Shows the window as the program does; quiet drops the messages of its start.
+    frmKorvel* open(bool quiet = false);
+    // A control of the main window by its name; a missing one fails the test.
+    template <typename T = QWidget> T* child(const QString& name) const
+    {
+        return qobject_cast<T*>(control(name, &T::staticMetaObject));
+    }
+    QLineEdit* txtKey() const;
+    QTreeWidget* list() const;
+    void click(const QString& name);
+    void rightClickList();
+    // Types each character as one key press on the current-keyword box.
+    void type(const QString& text);
+    QStringList messages() { return m_messages->texts(); }
+    QStringList keywords() { return m_raw->rows(u"SELECT keywords FROM Korvels ORDER BY id"_s); }
+    // Opens the add-keywords dialog from the main window and adds each text as one batch.
+    void addBatches(const QStringList& texts, bool excludeDuplicates = true);
+    // The next class editor gets this title and key typed in, then OK (or Cancel) pressed.
+    void answerClassEditor(const QString& title, const QString& key, bool ok = true);
+    // Adds classes as the class editor does: parent code, title, quick key.
+    void addClasses(const QList<std::tuple<QString, QString, QString>>& classes);
+
+    std::unique_ptr<Messages> m_messages;
+    std::unique_ptr<TempStore> m_temp;
+    std::unique_ptr<Store> m_store;
+    std::unique_ptr<RawDb> m_raw;
+    std::unique_ptr<frmKorvel> m_window;
+    int m_dialogsShown = 0;
+
+private:
+    QWidget* control(const QString& name, const QMetaObject* type) const;
+};

@@ -1,5 +1,6 @@
 #include "frmAddWords.h"
 
+#include "KeywordBox.h"
 #include "store/intake/Batch.h"
 #include "ui/Layout.h"
 #include "ui/MessageBox.h"
@@ -32,7 +33,7 @@ frmAddWords::frmAddWords(Store& conn, QWidget* parent)
     Check1->setChecked(true);
     cmdAdd = named(new QPushButton(u"增加关键词"_s, this), u"cmdAdd"_s);
     cmdExit = named(new QPushButton(u"退出(&X)"_s, this), u"cmdExit"_s);
-    txtKeys = named(new QPlainTextEdit(this), u"txtKeys"_s);
+    txtKeys = named(new KeywordBox(this), u"txtKeys"_s);
     txtKeys->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtKeys->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtKeys->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

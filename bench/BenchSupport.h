@@ -3,9 +3,11 @@
 // What the benchmark programs share: quiet message boxes, the store, and figures printed alike.
 
 #include "store/Store.h"
+#include "store/sql/Connection.h"
 #include "ui/MessageBox.h"
 
 #include <QFile>
+#include <QSqlQuery>
 #include <QList>
 #include <QStringList>
 
@@ -28,6 +30,18 @@ inline void answerMessages()
         messages() << shown.text;
         return shown.defaultAnswer;
     });
+}
+
+// "--sync=normal" among the arguments: every connection commits as SQLite's NORMAL mode does, which may lose
+// the last commits in a power cut; for comparing with the program's FULL mode.
+inline void synchronousFromArguments(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--sync=normal") == 0) {
+            Connection::setOpenHook([](QSqlDatabase& db) { QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous = NORMAL")); });
+            std::puts("synchronous = NORMAL");
+        }
+    }
 }
 
 inline std::unique_ptr<Store> open(const QString& path)

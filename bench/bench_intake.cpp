@@ -42,6 +42,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     Bench::answerMessages();
+    Bench::synchronousFromArguments(argc, argv);
     QTemporaryDir dir;
     const QString path = dir.filePath(u"Data.db"_s);
     if (!createStore(path))

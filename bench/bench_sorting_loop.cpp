@@ -82,8 +82,9 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     Bench::answerMessages();
+    Bench::synchronousFromArguments(argc, argv);
     QTemporaryDir dir;
-    const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : dir.filePath(u"Data.db"_s);
+    const QString path = argc > 1 && argv[1][0] != '-' ? QString::fromLocal8Bit(argv[1]) : dir.filePath(u"Data.db"_s);
     if (!QFile::exists(path) && !build(path))
         return 1;
 

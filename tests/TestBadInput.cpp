@@ -5,6 +5,7 @@
 #include "ui/main/frmKorvel.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -164,12 +165,26 @@ void TestBadInput::tenMegabytePaste()
     open(true);
     QString text;
     for (int i = 0; i < 400000; ++i)
-        text += u"粘贴的关键词 %1\r\n"_s.arg(i, 7, 10, QChar(u'0'));
+        text += u"粘贴的关键词 %1"_s.arg(i, 7, 10, QChar(u'0')) + (i % 3 == 0 ? u"\r\n"_s : i % 3 == 1 ? u"\n"_s : u"\r"_s);
     QVERIFY(text.size() * 2 > 10'000'000);
-    addBatches({text});
-    QCOMPARE(messages(), QStringList(u"400000个关键词增加成功！0个关键词因为重复未增加！"_s));
-    QCOMPARE(m_raw->value(u"SELECT keywords FROM Korvels WHERE id = 400000"_s), u"粘贴的关键词 0399999"_s);
-    QCOMPARE(m_raw->value(u"SELECT count(DISTINCT keywords) FROM Korvels"_s), u"400000"_s);
+    QApplication::clipboard()->setText(text);
+    Modal::setDriver([&](QDialog& d) {
+        // Pasted with Ctrl+V between two lines already typed: the box shows every line where it belongs.
+        auto* box = d.findChild<QPlainTextEdit*>(u"txtKeys"_s);
+        box->setPlainText(u"before\nafter"_s);
+        box->moveCursor(QTextCursor::Down);
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        const QString shown = box->toPlainText();
+        QVERIFY(shown.startsWith(u"before\n粘贴的关键词 0000000\n粘贴的关键词 0000001\n"_s));
+        QVERIFY(shown.endsWith(u"粘贴的关键词 0399999\nafter"_s));
+        QCOMPARE(shown.count(u'\n'), 400001);
+        QTest::mouseClick(d.findChild<QPushButton*>(u"cmdAdd"_s), Qt::LeftButton);
+    });
+    click(u"lblAddWords"_s);
+    QCOMPARE(messages(), QStringList(u"400002个关键词增加成功！0个关键词因为重复未增加！"_s));
+    QCOMPARE(m_raw->value(u"SELECT keywords FROM Korvels WHERE id = 400001"_s), u"粘贴的关键词 0399999"_s);
+    QCOMPARE(m_raw->value(u"SELECT keywords FROM Korvels WHERE id = 400002"_s), u"after"_s);
+    QCOMPARE(m_raw->value(u"SELECT count(DISTINCT keywords) FROM Korvels"_s), u"400002"_s);
 }
 
 QTEST_MAIN(TestBadInput)

@@ -57,10 +57,13 @@ void TestClassEditing::dialogAsLaidOut()
         QVERIFY(!dialog.findChild<QPushButton*>(name)->autoDefault());
     }
 
-    // OK holds the focus when the dialog opens: Enter at once adds a class with empty title and key.
+    // OK holds the focus when the dialog opens: Enter at once adds a class with empty title and key. The dialog
+    // opens centred on the screen, wherever the main window stands.
     open(true);
+    m_window->move(0, 0);
     Modal::setDriver([this](QDialog& d) {
         ++m_dialogsShown;
+        QCOMPARE(d.frameGeometry().center(), d.screen()->availableGeometry().center());
         QApplication::setActiveWindow(&d);
         QTRY_COMPARE(QApplication::focusWidget(), d.findChild<QWidget*>(u"OKButton"_s));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);

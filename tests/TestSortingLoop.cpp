@@ -139,8 +139,12 @@ void TestSortingLoop::theThreeMessagesAndWhenTheGridReloads()
     QVERIFY_OK(m_store->insertKeywords({u"last"_s}));
     open();
     selectClass(2);
+    // The last keyword filed: the message, and only after it the grid lists the keyword, and the box is empty.
+    int rowsWhileShown = -1;
+    m_messages->whileShown = [&](const MessageBox::Shown&) { rowsWhileShown = m_window->gridModel()->dataRowCount(); };
     rightClickList();
-    // The last keyword filed: the message, the box emptied, and the grid lists it.
+    m_messages->whileShown = nullptr;
+    QCOMPARE(rowsWhileShown, 0);
     QCOMPARE(shown(), u"所有关键词已设置完毕！"_s);
     QCOMPARE(txtKey()->text(), QString());
     QCOMPARE(m_window->keyId(), 0);
@@ -245,6 +249,27 @@ void TestSortingLoop::exportReadsBack()
     FileDialog::setNextFileName(dir.filePath(u"out"_s));
     click(u"lblExpert"_s);
     QCOMPARE(ExportReader::xlsx(dir.filePath(u"out.xlsx"_s)), expected);
+
+    // The suffix added to a name typed without one may name a file that is there already: asked first.
+    const QString xlsx = dir.filePath(u"out.xlsx"_s);
+    {
+        QFile f(xlsx);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("keep me");
+    }
+    for (const MessageBox::Answer answer : {MessageBox::Answer::No, MessageBox::Answer::Yes}) {
+        m_messages->answer(answer);
+        FileDialog::setNextFileName(dir.filePath(u"out"_s));
+        click(u"lblExpert"_s);
+        const auto asked = m_messages->take();
+        QCOMPARE(asked.size(), 1);
+        QVERIFY(asked.at(0).text.contains(QDir::toNativeSeparators(xlsx)));
+        QCOMPARE(asked.at(0).buttons, MessageBox::Buttons::YesNo);
+        QCOMPARE(asked.at(0).defaultAnswer, MessageBox::Answer::No);
+        QFile f(xlsx);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll() == "keep me", answer == MessageBox::Answer::No);
+    }
 
     // Cancelled: nothing written. Unwritable: a clear message, nothing left behind.
     FileDialog::setNextFileName(QString());

@@ -18,6 +18,7 @@ private slots:
     void storeIsFoundBesideTheProgram();
     void helpAndVersion();
     void oneWindowPerStore();
+    void theShippedProgramAnswersNoQuestionItself();
 
 private:
     struct Run
@@ -201,6 +202,17 @@ void TestStartup::oneWindowPerStore()
     Run third = run(QString::fromUtf8(KORVEL_BINARY), {u"--db"_s, path}, {}, 1);
     QVERIFY(!third.finished);
     QCOMPARE(third.messages, QStringList(u"关键词分类\t所有关键词已设置完毕！"_s));
+}
+
+void TestStartup::theShippedProgramAnswersNoQuestionItself()
+{
+    // The tests' message log exists in the test-only build of the program, never in the one that ships.
+    QFile shipped(QString::fromUtf8(KORVEL_SHIPPED));
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    QVERIFY(!shipped.readAll().contains("KORVEL_MESSAGE_LOG"));
+    QFile logged(QString::fromUtf8(KORVEL_BINARY));
+    QVERIFY(logged.open(QIODevice::ReadOnly));
+    QVERIFY(logged.readAll().contains("KORVEL_MESSAGE_LOG"));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

@@ -37,6 +37,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Where a class-list item keeps its key ("S" and the class code) and its tag (the quick key).
+    static constexpr int KeyRole = Qt::UserRole;
+    static constexpr int TagRole = Qt::UserRole + 1;
+
     void buildControls();
 
     // Event handlers.

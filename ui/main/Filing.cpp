@@ -1,0 +1,236 @@
+#include "frmKorvel.h"
+
+#include "KeywordGridModel.h"
+#include "store/ClassCode.h"
+#include "store/Store.h"
+#include "store/export/Export.h"
+#include "ui/FileDialog.h"
+#include "ui/MessageBox.h"
+#include "ui/Modal.h"
+#include "ui/Product.h"
+#include "ui/StoreJob.h"
+#include "ui/add_words/frmAddWords.h"
+#include "ui/pending/frmNeedSet.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTreeWidget>
+
+using namespace Qt::StringLiterals;
+
+// The filing loop, the grid with its take-back and export, and the keyword commands.
+
+void frmKorvel::LoadNextKeyword()
+{
+    const auto next = Conn.nextUnsorted();
+    if (!next) {
+        showStoreError(next.error());
+        return;
+    }
+    if (!next->has_value()) {
+        MessageBox::inform(this, u"所有关键词已设置完毕！"_s);
+        KeyId = 0;
+        txtKey->clear();
+        return;
+    }
+    KeyId = (*next)->id;
+    txtKey->setText((*next)->keywords);
+}
+
+void frmKorvel::AssignKeyword()
+{
+    if (KeyId == 0) {
+        MessageBox::inform(this, u"没有需要设定的关键词！"_s);
+        return;
+    }
+    QTreeWidgetItem* item = selectedItem();
+    if (SelCode.isEmpty() || !item) {
+        MessageBox::inform(this, u"请选择关键词分类！"_s);
+        return;
+    }
+    const auto filed = Conn.fileKeyword(KeyId, KeyToCode(item->data(0, KeyRole).toString()), item->text(0));
+    if (!filed) {
+        showStoreError(filed.error());
+        return;
+    }
+    switch (*filed) {
+    case Store::Change::Done:
+        break;
+    case Store::Change::ClassGone:
+        MessageBox::inform(this, u"分类“%1”已不在数据库中，关键词没有设置。"_s.arg(item->text(0)));
+        return;
+    case Store::Change::Gone:
+        MessageBox::inform(this, u"当前关键词已不在数据库中，没有设置。"_s);
+        break;
+    case Store::Change::Moved:
+        MessageBox::inform(this, u"当前关键词已被设置到分类中，没有再次设置。"_s);
+        break;
+    }
+    LoadNextKeyword();
+}
+
+bool frmKorvel::Form_KeyPress(const QString& character)
+{
+    for (const QString& entry : std::as_const(QuickKeys)) {
+        if (entry.isEmpty() || entry != character)
+            continue;
+        QTreeWidgetItem* match = nullptr;
+        for (int i = 0; i < ListView2->topLevelItemCount() && !match; ++i) {
+            if (ListView2->topLevelItem(i)->data(0, TagRole).toString() == entry)
+                match = ListView2->topLevelItem(i);
+        }
+        if (!match)
+            continue;
+        {
+            const QSignalBlocker blocker(ListView2);
+            ListView2->setCurrentItem(match);
+        }
+        if (match->text(2) != u"0"_s) {
+            GoDown();
+        } else {
+            SelCode = KeyToCode(match->data(0, KeyRole).toString());
+            AssignKeyword();
+            LoadClassKeywords();
+        }
+        return true;
+    }
+    return false;
+}
+
+void frmKorvel::ListView2_MouseUp(Qt::MouseButton button)
+{
+    if (button != Qt::RightButton)
+        return;
+    AssignKeyword();
+    LoadClassKeywords();
+}
+
+// ---- Grid ----
+
+void frmKorvel::LoadClassKeywords()
+{
+    if (SelCode.isEmpty())
+        return;
+    // The grid already shows this subtree: it changes by the rows written since.
+    Grid1->setUpdatesEnabled(false);
+    const Status loaded = m_gridModel->loadedCode() == SelCode ? m_gridModel->sync() : m_gridModel->load(SelCode);
+    Grid1->setUpdatesEnabled(true);
+    if (!loaded)
+        showStoreError(loaded.error());
+}
+
+void frmKorvel::Grid1_MouseDown(Qt::MouseButton button, const QPoint& position)
+{
+    if (button != Qt::RightButton)
+        return;
+    const QModelIndex index = Grid1->indexAt(position);
+    const KeywordRow* shown = index.isValid() ? m_gridModel->rowAt(index.row()) : nullptr;
+    if (!shown)
+        return;
+    Grid1->setCurrentIndex(index);
+    const KeywordRow row = *shown;
+    const auto returned = Conn.unfileKeyword(row.id, row.classcode);
+    if (!returned) {
+        showStoreError(returned.error());
+        return;
+    }
+    if (*returned == Store::Change::Done) {
+        KeyId = row.id;
+        txtKey->setText(row.keywords);
+        LoadClassKeywords();
+        return;
+    }
+    MessageBox::inform(this, *returned == Store::Change::Gone ? u"这个关键词已不在数据库中。"_s
+                                                               : u"这个关键词已不在这个分类中。"_s);
+    // Someone else changed the row: the grid is read again.
+    if (const Status loaded = m_gridModel->load(m_gridModel->loadedCode()); !loaded)
+        showStoreError(loaded.error());
+}
+
+void frmKorvel::lblExpert_Click()
+{
+    const QString workbook = u"Excel 工作簿 (*.xlsx)"_s;
+    const QString csv = u"CSV 文件 UTF-8 (*.csv)"_s;
+    QString filter = workbook;
+    QString fileName
+        = FileDialog::getSaveFileName(this, u"导出关键词"_s, u"关键词.xlsx"_s, workbook + u";;"_s + csv, &filter);
+    if (fileName.isEmpty())
+        return;
+    // A suffix the operator typed wins; otherwise the chosen filter decides, and the dialog, which checked the
+    // name as typed, has not asked about the file with the suffix added.
+    const bool typedSuffix
+        = fileName.endsWith(u".csv"_s, Qt::CaseInsensitive) || fileName.endsWith(u".xlsx"_s, Qt::CaseInsensitive);
+    const Export::Format format
+        = typedSuffix ? Export::formatOf(fileName) : (filter == csv ? Export::Format::Csv : Export::Format::Xlsx);
+    if (!typedSuffix) {
+        fileName += format == Export::Format::Csv ? u".csv"_s : u".xlsx"_s;
+        if (QFileInfo::exists(fileName)
+            && MessageBox::show(this, u"%1 已存在。\n要替换它吗？"_s.arg(QDir::toNativeSeparators(fileName)),
+                                productTitle(), MessageBox::Icon::Exclamation, MessageBox::Buttons::YesNo,
+                                MessageBox::Answer::No)
+                != MessageBox::Answer::Yes)
+            return;
+    }
+    // The grid's own subtree, read from the store as it is written; with no class loaded, only the header.
+    const QString code = m_gridModel->loadedCode();
+    StoreJob job(Conn, u"正在导出关键词…"_s, this);
+    bool complete = true;
+    const Status written = job.run([&](Store& store, const std::atomic<bool>& cancel, const StoreJob::Report& report) {
+        const auto done = Export::writeSubtree(store, code, fileName, format, {report, &cancel});
+        complete = done && *done;
+        return Status::of(done);
+    });
+    if (!written)
+        MessageBox::inform(this,
+                           u"导出失败，文件未写入：%1\n%2"_s.arg(QDir::toNativeSeparators(fileName), written.error()));
+    else if (!complete)
+        MessageBox::inform(this, u"导出已取消，文件未写入：%1"_s.arg(QDir::toNativeSeparators(fileName)));
+}
+
+void frmKorvel::lblAddWords_Click()
+{
+    frmAddWords dialog(Conn, this);
+    if (dialog.Init())
+        LoadNextKeyword();
+}
+
+void frmKorvel::txtKey_DblClick()
+{
+    frmNeedSet view(this);
+    if (view.Form_Load(Conn))
+        Modal::exec(view);
+}
+
+void frmKorvel::cmdDelKey_Click()
+{
+    const auto deleted = Conn.deleteKeyword(KeyId);
+    if (!deleted) {
+        showStoreError(deleted.error());
+        return;
+    }
+    if (KeyId != 0 && *deleted != Store::Change::Done)
+        MessageBox::inform(this, *deleted == Store::Change::Gone ? u"当前关键词已不在数据库中。"_s
+                                                                 : u"当前关键词已被设置到分类中，没有删除。"_s);
+    LoadNextKeyword();
+}
+
+void frmKorvel::lblClearWords_Click()
+{
+    const auto answer
+        = MessageBox::show(this, u"确认删除所有关键词吗？ 数据将不可恢复！"_s, u"注意"_s, MessageBox::Icon::Exclamation,
+                           MessageBox::Buttons::YesNo, MessageBox::Answer::Yes);
+    if (answer != MessageBox::Answer::Yes)
+        return;
+    if (const Status deleted = Conn.deleteAllKeywords(); !deleted) {
+        showStoreError(deleted.error());
+        return;
+    }
+    LoadClassKeywords();
+    // Every keyword is gone, so the grid lists none, even with no class selected to reload it for.
+    if (const Status synced = m_gridModel->sync(); !synced)
+        showStoreError(synced.error());
+    KeyId = 0;
+    txtKey->clear();
+}

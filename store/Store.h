@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-class KeywordSet;
+class KeywordPrints;
 
 // A keyword store: the class tree and the keywords, and every operation the program performs on them.
 // Each engine (an SQLite file, a PostgreSQL database) implements it; every value travels as a bound
@@ -78,18 +78,20 @@ public:
     virtual Result<QList<ClassCount>> subtreeCounts(const QString& code) = 0;
     // Up to limit keywords of one class, from the one with id fromId downwards.
     virtual Result<QList<KeywordRow>> classPage(const QString& classCode, qint64 fromId, int limit) = 0;
-    // The id of the keyword at a position in one class, newest first; nothing past the end.
-    virtual Result<std::optional<qint64>> classIdAt(const QString& classCode, qint64 position) = 0;
+    // The id of the keyword `offset` places on from the one with id fromId, in one class, newest first: offset 0 is
+    // the newest at or below fromId, a negative offset counts towards newer keywords. Nothing past either end.
+    virtual Result<std::optional<qint64>> classIdAt(const QString& classCode, qint64 fromId, qint64 offset) = 0;
     // How many keywords of one class are newer than id: its position in the class.
     virtual Result<qint64> classPosition(const QString& classCode, qint64 id) = 0;
 
     // Intake.
-    // Every stored keyword, for a batch's duplicate test.
-    virtual Status loadKeywords(KeywordSet& into) = 0;
-    // Stores a chunk of keywords, unsorted, in one transaction, each exactly as given. Given a set, a keyword
-    // equal to one in it is counted as a duplicate and not stored, and each stored keyword joins the set. When
-    // a keyword is refused, those before it stay stored if the store allows; counts says what was committed.
-    virtual Status addChunk(const QList<QString>& keywords, KeywordSet* seen, ChunkCounts& counts) = 0;
+    // The prints of every stored keyword, for a batch's duplicate test.
+    virtual Status loadPrints(KeywordPrints& into) = 0;
+    // Stores a chunk of keywords, unsorted, in one transaction, each exactly as given. Given the prints, a
+    // keyword equal to a stored one among them is counted as a duplicate and not stored, and each stored keyword
+    // joins them. When a keyword is refused, those before it stay stored if the store allows; counts says what
+    // was committed.
+    virtual Status addChunk(const QList<QString>& keywords, KeywordPrints* seen, ChunkCounts& counts) = 0;
     // Stores rows exactly as given, in one transaction; a row's id is kept when it is not 0.
     virtual Result<qint64> importRows(const QList<KeywordRow>& rows) = 0;
     // Stores each keyword as given, unsorted, in one transaction.

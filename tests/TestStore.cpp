@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "store/intake/KeywordPrints.h"
 #include "store/sqlite/SqliteStore.h"
 
 #include <QSqlQuery>
@@ -20,6 +21,7 @@ private slots:
     void subtreeReadsInTheGridsOrder();
     void countsFollowEveryWriter();
     void writesCheckTheRowTheyExpect();
+    void aMatchingPrintIsCheckedAgainstTheStoredText();
 
 private:
     void insert(const QList<std::tuple<qint64, QString, QString>>& filed);
@@ -167,8 +169,11 @@ void TestStore::subtreeReadsInTheGridsOrder()
     QCOMPARE(page->at(1).keywords, u"k4"_s);
     QCOMPARE(page->at(1).classname, u"c001002"_s);
     QCOMPARE(m_store->classPage(u"001"_s, 4, 10)->size(), 1);
-    QCOMPARE(m_store->classIdAt(u"001"_s, 1).value(), std::optional<qint64>(2));
-    QCOMPARE(m_store->classIdAt(u"001"_s, 2).value(), std::nullopt);
+    QCOMPARE(m_store->classIdAt(u"001"_s, 99, 1).value(), std::optional<qint64>(2));
+    QCOMPARE(m_store->classIdAt(u"001"_s, 4, 0).value(), std::optional<qint64>(2));
+    QCOMPARE(m_store->classIdAt(u"001"_s, 99, 2).value(), std::nullopt);
+    QCOMPARE(m_store->classIdAt(u"001"_s, 2, -1).value(), std::optional<qint64>(5));
+    QCOMPARE(m_store->classIdAt(u"001"_s, 2, -2).value(), std::nullopt);
     QCOMPARE(m_store->classPosition(u"001"_s, 2).value(), 1);
     QCOMPARE(m_store->classPosition(u"001"_s, 5).value(), 0);
 }
@@ -239,6 +244,24 @@ void TestStore::writesCheckTheRowTheyExpect()
     QCOMPARE(m_store->deleteClassIfEmpty(u"001"_s).value(), Store::ClassDeletion::Deleted);
     QCOMPARE(RawDb(m_temp->path).rows(u"SELECT code FROM KeyClass ORDER BY id"_s),
              QStringList({QString(), u"001001"_s}));
+}
+
+void TestStore::aMatchingPrintIsCheckedAgainstTheStoredText()
+{
+    QVERIFY_OK(m_store->insertKeywords({u"abc"_s}));
+    // Prints that claim row 1 holds "other" as well as "abc": only the second is so.
+    KeywordPrints seen;
+    seen.addStored({{KeywordPrints::of("other"), 1}});
+    seen.addStored({{KeywordPrints::of("abc"), 1}});
+    Store::ChunkCounts counts;
+    QVERIFY_OK(m_store->addChunk({u"other"_s, u"ABC"_s, u"OTHER"_s, u"new"_s}, &seen, counts));
+    QCOMPARE(counts.added, 2);
+    QCOMPARE(counts.duplicates, 2);
+    QCOMPARE(RawDb(m_temp->path).rows(u"SELECT keywords FROM Korvels ORDER BY id"_s),
+             QStringList({u"abc"_s, u"other"_s, u"new"_s}));
+    // Without prints, nothing is a duplicate.
+    QVERIFY_OK(m_store->addChunk({u"abc"_s}, nullptr, counts));
+    QCOMPARE(counts.added, 1);
 }
 
 QTEST_GUILESS_MAIN(TestStore)

@@ -1,6 +1,6 @@
 #include "Batch.h"
 
-#include "KeywordSet.h"
+#include "KeywordPrints.h"
 #include "Lines.h"
 #include "store/Store.h"
 
@@ -41,9 +41,9 @@ Status Batch::run(LineSource& source, const std::atomic<bool>& cancel)
 {
     m_counts = {};
     m_cancelled = false;
-    KeywordSet seen;
+    KeywordPrints seen;
     if (m_excludeDuplicates) {
-        if (Status loaded = m_store.loadKeywords(seen); !loaded) {
+        if (Status loaded = m_store.loadPrints(seen); !loaded) {
             countRest(source);
             return loaded;
         }

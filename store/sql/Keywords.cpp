@@ -137,12 +137,14 @@ Result<QList<KeywordRow>> SqlStore::classPage(const QString& classCode, qint64 f
     return rows;
 }
 
-Result<std::optional<qint64>> SqlStore::classIdAt(const QString& classCode, qint64 position)
+Result<std::optional<qint64>> SqlStore::classIdAt(const QString& classCode, qint64 fromId, qint64 offset)
 {
     std::optional<qint64> id;
-    const Status read
-        = m_connection.read(u"SELECT id FROM Korvels WHERE classcode = ? ORDER BY id DESC LIMIT 1 OFFSET ?"_s,
-                            {storedText(classCode), position}, [&](const QSqlQuery& q) { id = q.value(0).toLongLong(); });
+    const Status read = m_connection.read(
+        offset >= 0 ? u"SELECT id FROM Korvels WHERE classcode = ? AND id <= ? ORDER BY id DESC LIMIT 1 OFFSET ?"_s
+                    : u"SELECT id FROM Korvels WHERE classcode = ? AND id > ? ORDER BY id LIMIT 1 OFFSET ?"_s,
+        {storedText(classCode), fromId, offset >= 0 ? offset : -offset - 1},
+        [&](const QSqlQuery& q) { id = q.value(0).toLongLong(); });
     if (!read)
         return read.as<std::optional<qint64>>();
     return id;

@@ -23,7 +23,7 @@ public:
 
     Result<QList<ClassCount>> subtreeCounts(const QString& code) override;
     Result<QList<KeywordRow>> classPage(const QString& classCode, qint64 fromId, int limit) override;
-    Result<std::optional<qint64>> classIdAt(const QString& classCode, qint64 position) override;
+    Result<std::optional<qint64>> classIdAt(const QString& classCode, qint64 fromId, qint64 offset) override;
     Result<qint64> classPosition(const QString& classCode, qint64 id) override;
 
     // For tests that need to bend the connection (a size limit, read-only mode).

@@ -1,9 +1,12 @@
 #include "SqliteStore.h"
 
-#include "store/intake/KeywordSet.h"
+#include "store/intake/KeywordPrints.h"
 #include "store/StoredText.h"
 
+#include <QFile>
+
 #include <sqlite3.h>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -43,6 +46,8 @@ public:
     }
     // Steps a query; false at its end or on an error.
     bool next() { return (m_rc = sqlite3_step(m_statement)) == SQLITE_ROW; }
+    void reset() { sqlite3_reset(m_statement); }
+    qint64 integer(int column) const { return sqlite3_column_int64(m_statement, column); }
     bool failed() const { return m_rc != SQLITE_DONE && m_rc != SQLITE_ROW; }
     QByteArrayView text(int column) const
     {
@@ -58,17 +63,73 @@ private:
 
 } // namespace
 
-Status SqliteStore::loadKeywords(KeywordSet& into)
+namespace {
+
+// The prints of the keywords with ids in [from, to], sorted.
+Status scanPrints(sqlite3* db, qint64 from, qint64 to, std::vector<KeywordPrints::Entry>& entries)
 {
-    NativeStatement all(handle(), "SELECT keywords FROM Korvels");
-    if (!all)
-        return Status::failure(all.error());
-    while (all.next())
-        into.insert(all.text(0));
-    return all.failed() ? Status::failure(all.error()) : Status();
+    NativeStatement range(db, "SELECT id, keywords FROM Korvels WHERE id BETWEEN ?1 AND ?2");
+    if (!range)
+        return Status::failure(range.error());
+    range.bind(1, from);
+    range.bind(2, to);
+    while (range.next())
+        entries.push_back({KeywordPrints::of(range.text(1)), range.integer(0)});
+    if (range.failed())
+        return Status::failure(range.error());
+    KeywordPrints::sort(entries);
+    return {};
 }
 
-Status SqliteStore::addChunk(const QList<QString>& keywords, KeywordSet* seen, ChunkCounts& counts)
+} // namespace
+
+Status SqliteStore::loadPrints(KeywordPrints& into)
+{
+    // Each on its own, the smallest and the largest id are one step down the table.
+    NativeStatement smallest(handle(), "SELECT min(id) FROM Korvels");
+    NativeStatement largest(handle(), "SELECT max(id) FROM Korvels");
+    if (!smallest.next() || !largest.next())
+        return Status::failure(smallest.failed() ? smallest.error() : largest.error());
+    const qint64 first = smallest.integer(0);
+    const qint64 last = largest.integer(0);
+    // The rows fill at most the ids between; room for more than a store's worth is never touched, so never used.
+    const size_t room = size_t(std::clamp<qint64>(last - first + 1, 0, qint64(1) << 26));
+    // A large store is read in two halves at once, the upper one over a connection of its own on another thread:
+    // reading and sorting ten million keywords takes half the time.
+    const bool inHalves = room > 200000 && m_path != u":memory:"_s;
+    const qint64 middle = inHalves ? first + (last - first) / 2 : last;
+    std::vector<KeywordPrints::Entry> lower;
+    std::vector<KeywordPrints::Entry> upper;
+    lower.reserve(inHalves ? room / 2 + 1 : room);
+    Status upperRead;
+    std::thread helper;
+    if (inHalves) {
+        helper = std::thread([&] {
+            sqlite3* db = nullptr;
+            const QByteArray path = QFile::encodeName(m_path);
+            if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+                sqlite3_busy_timeout(db, 3000);
+                upper.reserve(room / 2 + 1);
+                upperRead = scanPrints(db, middle + 1, last, upper);
+            } else {
+                upperRead = Status::failure(QString::fromUtf8(sqlite3_errmsg(db)));
+            }
+            sqlite3_close(db);
+        });
+    }
+    const Status lowerRead = scanPrints(handle(), first, middle, lower);
+    if (helper.joinable())
+        helper.join();
+    if (!lowerRead)
+        return lowerRead;
+    if (!upperRead)
+        return upperRead;
+    into.addStored(std::move(lower));
+    into.addStored(std::move(upper));
+    return {};
+}
+
+Status SqliteStore::addChunk(const QList<QString>& keywords, KeywordPrints* seen, ChunkCounts& counts)
 {
     counts = {};
     if (const Status safe = beforeWrite(); !safe)
@@ -77,13 +138,25 @@ Status SqliteStore::addChunk(const QList<QString>& keywords, KeywordSet* seen, C
     ChunkCounts done;
     const Status committed = m_connection.transaction([&]() -> Status {
         NativeStatement insert(handle(), "INSERT INTO Korvels(keywords, isSet, statue, statue1) VALUES (?1, 0, 0, 0)");
-        if (!insert)
-            return Status::failure(insert.error());
+        NativeStatement stored(handle(), "SELECT keywords FROM Korvels WHERE id = ?1");
+        if (!insert || !stored)
+            return Status::failure(insert ? stored.error() : insert.error());
+        QList<qint64> candidates;
         for (const QString& keyword : keywords) {
             const QByteArray bytes = storedText(keyword).toUtf8();
-            if (seen && seen->contains(bytes)) {
-                ++done.duplicates;
-                continue;
+            const quint64 print = seen ? KeywordPrints::of(bytes) : 0;
+            if (seen) {
+                seen->rowsWith(print, candidates);
+                const bool duplicate = std::any_of(candidates.cbegin(), candidates.cend(), [&](qint64 id) {
+                    stored.bind(1, id);
+                    const bool equal = stored.next() && KeywordPrints::equal(stored.text(0), bytes);
+                    stored.reset();
+                    return equal;
+                });
+                if (duplicate) {
+                    ++done.duplicates;
+                    continue;
+                }
             }
             insert.bind(1, bytes);
             if (!insert.run()) {
@@ -92,7 +165,7 @@ Status SqliteStore::addChunk(const QList<QString>& keywords, KeywordSet* seen, C
                 break;
             }
             if (seen)
-                seen->insert(bytes);
+                seen->add(print, sqlite3_last_insert_rowid(handle()));
             ++done.added;
         }
         return {};

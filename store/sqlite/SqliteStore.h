@@ -23,8 +23,8 @@ public:
 
     QString location() const override { return m_path; }
     Status deleteAllKeywords() override;
-    Status loadKeywords(KeywordSet& into) override;
-    Status addChunk(const QList<QString>& keywords, KeywordSet* seen, ChunkCounts& counts) override;
+    Status loadPrints(KeywordPrints& into) override;
+    Status addChunk(const QList<QString>& keywords, KeywordPrints* seen, ChunkCounts& counts) override;
     Result<qint64> importRows(const QList<KeywordRow>& rows) override;
 
 protected:

@@ -47,29 +47,36 @@ Status KeywordGridModel::readPage(qint64 page) const
     const qint64 wanted = std::min<qint64>(PageRows, m_rows - first);
     QList<KeywordRow> rows;
     rows.reserve(wanted);
-    qsizetype g = groupOf(first);
-    qint64 offset = first - m_groups.at(g).start;
-    // A page that follows one already read goes on from its last row; any other finds its first row by position.
-    qint64 from = std::numeric_limits<qint64>::max();
-    if (const auto before = m_pages.constFind(page - 1);
-        before != m_pages.cend() && !before->isEmpty() && before->last().classcode == m_groups.at(g).code) {
-        from = before->last().id - 1;
-    } else if (offset > 0) {
-        const auto id = m_store.classIdAt(m_groups.at(g).code, offset);
-        if (!id)
-            return Status::of(id);
-        from = id->value_or(0);
-    }
-    while (rows.size() < wanted && g < m_groups.size()) {
+    for (qsizetype g = groupOf(first); rows.size() < wanted && g < m_groups.size(); ++g) {
         const Group& group = m_groups.at(g);
-        const qint64 fromGroup = std::min(wanted - rows.size(), group.count - offset);
-        const auto read = m_store.classPage(group.code, from, int(fromGroup));
+        const qint64 position = std::max<qint64>(0, first + rows.size() - group.start);
+        QMap<qint64, qint64>& anchors = m_anchors[group.code];
+        // The first row's id, counted from the nearest known one, before or after it.
+        qint64 from = std::numeric_limits<qint64>::max();
+        qint64 walk = position;
+        const auto after = anchors.upperBound(position);
+        if (after != anchors.begin()) {
+            from = std::prev(after).value();
+            walk = position - std::prev(after).key();
+        }
+        if (after != anchors.end() && after.key() - position < walk) {
+            from = after.value();
+            walk = position - after.key();
+        }
+        if (walk != 0) {
+            const auto id = m_store.classIdAt(group.code, from, walk);
+            if (!id)
+                return Status::of(id);
+            from = id->value_or(0);
+        }
+        const auto read = m_store.classPage(group.code, from, int(std::min(wanted - rows.size(), group.count - position)));
         if (!read)
             return Status::of(read);
+        for (qsizetype i = 0; i < read->size(); ++i) {
+            if (i == 0 || (position + i) % AnchorEvery == 0)
+                anchors.insert(position + i, read->at(i).id);
+        }
         rows.append(*read);
-        ++g;
-        offset = 0;
-        from = std::numeric_limits<qint64>::max();
     }
     if (m_pages.size() >= CachedPages)
         m_pages.clear();
@@ -157,6 +164,7 @@ Status KeywordGridModel::load(const QString& code)
     if (m_rows > 0)
         m_configured = true;
     m_pages.clear();
+    m_anchors.clear();
     m_pending.clear();
     m_readFailed = false;
     endResetModel();
@@ -172,6 +180,21 @@ void KeywordGridModel::notice(const Notice& n)
 bool KeywordGridModel::inSubtree(const QString& classCode) const
 {
     return !m_designLook && !classCode.isEmpty() && ClassCode::isInSubtree(classCode, m_code);
+}
+
+void KeywordGridModel::shiftAnchors(const QString& classCode, qint64 position, int by)
+{
+    const auto found = m_anchors.find(classCode);
+    if (found == m_anchors.end())
+        return;
+    QMap<qint64, qint64> moved;
+    for (auto it = found->cbegin(); it != found->cend(); ++it) {
+        if (it.key() < position)
+            moved.insert(it.key(), it.value());
+        else if (by > 0 || it.key() > position)
+            moved.insert(it.key() + by, it.value());
+    }
+    *found = std::move(moved);
 }
 
 void KeywordGridModel::forgetPagesFrom(qint64 row)
@@ -198,6 +221,7 @@ Status KeywordGridModel::insertRow(const Notice& n)
     m_groups[index].count += 1;
     restart(index);
     forgetPagesFrom(row);
+    shiftAnchors(n.classCode, row - m_groups.at(index).start, +1);
     m_configured = true;
     reset ? endResetModel() : endInsertRows();
     return {};
@@ -215,6 +239,7 @@ Status KeywordGridModel::removeRow(const Notice& n)
     const qsizetype index = g - m_groups.begin();
     const qint64 row = g->start + std::min(*position, g->count - 1);
     beginRemoveRows({}, int(row), int(row));
+    shiftAnchors(n.classCode, row - g->start, -1);
     if (--m_groups[index].count == 0)
         m_groups.removeAt(index);
     restart(std::min(index, m_groups.size()));
@@ -235,6 +260,7 @@ Status KeywordGridModel::sync()
         m_groups.clear();
         m_rows = 0;
         m_pages.clear();
+        m_anchors.clear();
         endRemoveRows();
     }
     // A row's place is worked out from the store, which holds every change made since: one change at a time

@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QList>
+#include <QMap>
 
 // The rows of Grid1: the keywords filed in the subtree of one class, grouped by class code ascending and newest
 // first within a class. A load reads only how many keywords each class of the subtree holds; the rows the view
@@ -74,6 +75,8 @@ private:
     static constexpr int DesignRows = 29;
     static constexpr int PageRows = 256;
     static constexpr int CachedPages = 64;
+    // A row read is remembered by its id at every so many positions of its class.
+    static constexpr int AnchorEvery = 64;
 
     void notice(const Notice& n);
     bool inSubtree(const QString& classCode) const;
@@ -84,12 +87,17 @@ private:
     Status removeRow(const Notice& n);
     void forgetPagesFrom(qint64 row);
     void restart(qsizetype fromGroup);
+    // A row came into (by +1) or left (by -1) a class at a position: the anchors after it move with it.
+    void shiftAnchors(const QString& classCode, qint64 position, int by);
 
     Store& m_store;
     QString m_code;
     QList<Group> m_groups;
     qint64 m_rows = 0;
     mutable QHash<qint64, QList<KeywordRow>> m_pages;
+    // For each class, ids at known positions (newest first): a page is read from the nearest one before it, so
+    // that reading the middle of a large class does not count its rows from the top each time.
+    mutable QHash<QString, QMap<qint64, qint64>> m_anchors;
     mutable bool m_readFailed = false;
     QList<Notice> m_pending;
     bool m_configured = false;

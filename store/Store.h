@@ -61,11 +61,14 @@ public:
     // Removes the one row of the class unless a keyword is filed in it or below it; the classes below stay.
     virtual Result<ClassDeletion> deleteClassIfEmpty(const QString& code) = 0;
 
-    // The filing loop.
+    // The filing loop. In a team, the keyword a window shows is held by it: no other window is served it.
+    // The lowest-id unsorted keyword not held elsewhere; the window holds it from now on, instead of the last.
     virtual Result<std::optional<KeywordRow>> nextUnsorted() = 0;
+    // Makes an unsorted keyword the one the window holds; false when another window holds it.
+    virtual Result<bool> holdKeyword(qint64 id) = 0;
     // Files an unsorted keyword under a class that is still in the store.
     virtual Result<Change> fileKeyword(qint64 id, const QString& classCode, const QString& className) = 0;
-    // Returns a keyword filed under classCode to the unsorted pool.
+    // Returns a keyword filed under classCode to the unsorted pool; the window holds it from then on.
     virtual Result<Change> unfileKeyword(qint64 id, const QString& classCode) = 0;
     // Removes an unsorted keyword.
     virtual Result<Change> deleteKeyword(qint64 id) = 0;
@@ -98,6 +101,8 @@ public:
     Result<qint64> insertKeywords(const QStringList& keywords);
 
 signals:
+    // Another window of the team changed the classes, or which keywords are filed, or added keywords.
+    void changedElsewhere(bool classes, bool keywords);
     void keywordFiled(const KeywordRow& row);
     void keywordUnfiled(qint64 id, const QString& classCode);
     void keywordDeleted(qint64 id, const QString& classCode);

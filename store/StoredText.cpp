@@ -16,3 +16,12 @@ QString storedText(const QString& value)
     }
     return result;
 }
+
+QString serverText(const QString& value)
+{
+    QString result = storedText(value);
+    result.replace(QChar(u'\0'), QChar::ReplacementCharacter);
+    if (result.startsWith(QChar::ByteOrderMark))
+        result[0] = QChar::ReplacementCharacter;
+    return result;
+}

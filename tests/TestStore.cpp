@@ -12,6 +12,7 @@ class TestStore : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void createMakesTablesIndexesAndRoot();
@@ -28,6 +29,12 @@ private:
     std::unique_ptr<TempStore> m_temp;
     std::unique_ptr<Store> m_store;
 };
+
+void TestStore::initTestCase()
+{
+    if (const QString missing = TestEngine::missing(); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
+}
 
 void TestStore::init()
 {
@@ -55,6 +62,8 @@ void TestStore::insert(const QList<std::tuple<qint64, QString, QString>>& filed)
 
 void TestStore::createMakesTablesIndexesAndRoot()
 {
+    if (TestEngine::onServer())
+        QSKIP("the tables of a store file");
     RawDb raw(m_temp->path);
     QCOMPARE(raw.rows(u"SELECT name FROM pragma_table_info('KeyClass')"_s),
              QStringList({u"id"_s, u"code"_s, u"title"_s, u"qKey"_s, u"maxnext"_s, u"path"_s}));
@@ -82,6 +91,14 @@ void TestStore::createMakesTablesIndexesAndRoot()
 
 void TestStore::createRefusesAnExistingFile()
 {
+    if (TestEngine::onServer()) {
+        // A database that holds the tables already is left as it is.
+        const Status again = createStore(m_temp->path);
+        QVERIFY(!again.ok());
+        QVERIFY2(again.error().contains(u"不会覆盖"_s), qPrintable(again.error()));
+        QCOMPARE(RawDb(m_temp->path).value(u"SELECT count(*) FROM KeyClass"_s), u"1"_s);
+        return;
+    }
     const QString path = m_temp->dir.filePath(u"notes.txt"_s);
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -96,6 +113,8 @@ void TestStore::createRefusesAnExistingFile()
 
 void TestStore::olderStoresAreBroughtUpToDate()
 {
+    if (TestEngine::onServer())
+        QSKIP("the versions of a store file");
     // A store of the first version: no per-class counts.
     m_store.reset();
     {
@@ -204,7 +223,6 @@ void TestStore::countsFollowEveryWriter()
     // Deleting everything clears the counts, and they go on counting afterwards.
     QVERIFY_OK(m_store->deleteAllKeywords());
     QCOMPARE(counts(), QString());
-    QCOMPARE(raw.value(u"SELECT count(*) FROM sqlite_master WHERE type = 'trigger'"_s), u"3"_s);
     QVERIFY(raw.exec(u"INSERT INTO Korvels(keywords, isSet, classcode) VALUES ('e', 1, '002')"_s));
     QVERIFY(raw.exec(u"DELETE FROM Korvels"_s));
     QVERIFY(raw.exec(u"INSERT INTO Korvels(keywords, isSet, classcode) VALUES ('f', 1, '002')"_s));

@@ -1,7 +1,6 @@
 #include "SqlStore.h"
 
 #include "store/ClassCode.h"
-#include "store/StoredText.h"
 
 using namespace Qt::StringLiterals;
 
@@ -23,7 +22,7 @@ SqlStore::SqlStore(const QString& driver)
 
 Result<QList<ClassRow>> SqlStore::classesUnder(const QString& parentCode)
 {
-    const QString parent = storedText(parentCode);
+    const QString parent = stored(parentCode);
     // One level is one code length; below the root it is also one range of codes.
     QString sql = u"SELECT "_s + ClassColumns + u" FROM KeyClass WHERE length(code) = ?"_s;
     QVariantList values {parent.size() + ClassCode::SegmentLength};
@@ -43,7 +42,7 @@ Result<std::optional<ClassRow>> SqlStore::classByCode(const QString& code)
 {
     std::optional<ClassRow> row;
     const Status read = m_connection.read(u"SELECT "_s + ClassColumns + u" FROM KeyClass WHERE code = ?"_s,
-                                          {storedText(code)}, [&](const QSqlQuery& q) { row = classFrom(q); });
+                                          {stored(code)}, [&](const QSqlQuery& q) { row = classFrom(q); });
     if (!read)
         return read.as<std::optional<ClassRow>>();
     return row;
@@ -53,7 +52,7 @@ Result<QString> SqlStore::addClass(const QString& parentCode, const QString& tit
 {
     if (const Status safe = beforeWrite(); !safe)
         return safe.as<QString>();
-    const QString parent = storedText(parentCode);
+    const QString parent = stored(parentCode);
     QString newCode;
     const Status added = m_connection.transaction([&]() -> Status {
         // Advancing the counter first locks the parent row: two operators adding under one parent at once
@@ -76,7 +75,7 @@ Result<QString> SqlStore::addClass(const QString& parentCode, const QString& tit
         newCode = ClassCode::childCode(parent, n);
         return Status::of(m_connection.execute(
             u"INSERT INTO KeyClass(code, title, qKey, maxnext, path) VALUES (?, ?, ?, 0, ?)"_s,
-            {newCode, storedText(title), storedText(qKey), storedText(path + u" > "_s + title)}));
+            {newCode, stored(title), stored(qKey), stored(path + u" > "_s + title)}));
     });
     if (!added)
         return added.as<QString>();
@@ -88,7 +87,7 @@ Result<bool> SqlStore::editClass(const QString& code, const QString& title, cons
     if (const Status safe = beforeWrite(); !safe)
         return safe.as<bool>();
     const auto changed = m_connection.execute(u"UPDATE KeyClass SET title = ?, qKey = ? WHERE code = ?"_s,
-                                              {storedText(title), storedText(qKey), storedText(code)});
+                                              {stored(title), stored(qKey), stored(code)});
     if (!changed)
         return changed.as<bool>();
     return *changed > 0;
@@ -98,7 +97,7 @@ Result<Store::ClassDeletion> SqlStore::deleteClassIfEmpty(const QString& code)
 {
     if (const Status safe = beforeWrite(); !safe)
         return safe.as<ClassDeletion>();
-    const QString target = storedText(code);
+    const QString target = stored(code);
     ClassDeletion outcome = ClassDeletion::Deleted;
     const Status done = m_connection.transaction([&]() -> Status {
         // The delete comes first: it locks the row against an operator filing into the class meanwhile, whose

@@ -94,6 +94,14 @@ Result<qint64> Connection::execute(const QString& sql, const QVariantList& value
     return changed;
 }
 
+Status Connection::run(const QString& sql)
+{
+    QSqlQuery q(database());
+    if (!q.exec(sql))
+        return Status::failure(describe(q.lastError()));
+    return {};
+}
+
 Status Connection::read(const QString& sql, const QVariantList& values,
                         const std::function<void(const QSqlQuery&)>& eachRow)
 {

@@ -32,6 +32,8 @@ public:
     Result<QSqlQuery*> statement(const QString& sql);
     // Runs a statement that returns no rows; gives the number of rows it changed.
     Result<qint64> execute(const QString& sql, const QVariantList& values = {});
+    // Runs a statement of the schema or the session, which takes no values and is not kept prepared.
+    Status run(const QString& sql);
     // Runs a query and hands each row over; the query is finished afterwards, so it holds no lock.
     Status read(const QString& sql, const QVariantList& values, const std::function<void(const QSqlQuery&)>& eachRow);
     // Runs work in one transaction: committed when it succeeds, rolled back when it fails.

@@ -1,7 +1,6 @@
 #include "SqlStore.h"
 
 #include "store/ClassCode.h"
-#include "store/StoredText.h"
 
 using namespace Qt::StringLiterals;
 
@@ -39,7 +38,7 @@ Result<Store::Change> SqlStore::fileKeyword(qint64 id, const QString& classCode,
 {
     if (const Status safe = beforeWrite(); !safe)
         return safe.as<Change>();
-    const QString code = storedText(classCode);
+    const QString code = stored(classCode);
     std::optional<KeywordRow> filed;
     Change change = Change::Done;
     const Status done = m_connection.transaction([&]() -> Status {
@@ -56,7 +55,7 @@ Result<Store::Change> SqlStore::fileKeyword(qint64 id, const QString& classCode,
         read = m_connection.read(u"UPDATE Korvels SET classcode = ?, classname = ?, isSet = 1 WHERE id = ? AND isSet = 0"
                                  u" RETURNING "_s
                                      + KeywordColumns,
-                                 {code, storedText(className), id}, [&](const QSqlQuery& q) { filed = keywordFrom(q); });
+                                 {code, stored(className), id}, [&](const QSqlQuery& q) { filed = keywordFrom(q); });
         if (!read || filed)
             return read;
         const auto why = whyUnchanged(id);
@@ -76,7 +75,7 @@ Result<Store::Change> SqlStore::unfileKeyword(qint64 id, const QString& classCod
 {
     if (const Status safe = beforeWrite(); !safe)
         return safe.as<Change>();
-    const QString code = storedText(classCode);
+    const QString code = stored(classCode);
     const auto changed = m_connection.execute(
         u"UPDATE Korvels SET isSet = 0, classcode = '', classname = '' WHERE id = ? AND classcode = ?"_s, {id, code});
     if (!changed)
@@ -115,7 +114,7 @@ Result<QStringList> SqlStore::pendingKeywords(int limit)
 
 Result<QList<ClassCount>> SqlStore::subtreeCounts(const QString& code)
 {
-    const QString root = storedText(code);
+    const QString root = stored(code);
     QList<ClassCount> counts;
     const Status read = m_connection.read(
         u"SELECT classcode, n FROM ClassCounts WHERE classcode >= ? AND classcode < ? AND n > 0 ORDER BY classcode"_s,
@@ -131,7 +130,7 @@ Result<QList<KeywordRow>> SqlStore::classPage(const QString& classCode, qint64 f
     QList<KeywordRow> rows;
     const Status read = m_connection.read(
         u"SELECT "_s + KeywordColumns + u" FROM Korvels WHERE classcode = ? AND id <= ? ORDER BY id DESC LIMIT ?"_s,
-        {storedText(classCode), fromId, limit}, [&](const QSqlQuery& q) { rows.append(keywordFrom(q)); });
+        {stored(classCode), fromId, limit}, [&](const QSqlQuery& q) { rows.append(keywordFrom(q)); });
     if (!read)
         return read.as<QList<KeywordRow>>();
     return rows;
@@ -143,7 +142,7 @@ Result<std::optional<qint64>> SqlStore::classIdAt(const QString& classCode, qint
     const Status read = m_connection.read(
         offset >= 0 ? u"SELECT id FROM Korvels WHERE classcode = ? AND id <= ? ORDER BY id DESC LIMIT 1 OFFSET ?"_s
                     : u"SELECT id FROM Korvels WHERE classcode = ? AND id > ? ORDER BY id LIMIT 1 OFFSET ?"_s,
-        {storedText(classCode), fromId, offset >= 0 ? offset : -offset - 1},
+        {stored(classCode), fromId, offset >= 0 ? offset : -offset - 1},
         [&](const QSqlQuery& q) { id = q.value(0).toLongLong(); });
     if (!read)
         return read.as<std::optional<qint64>>();
@@ -155,7 +154,7 @@ Result<qint64> SqlStore::classPosition(const QString& classCode, qint64 id)
     qint64 newer = 0;
     const Status read
         = m_connection.read(u"SELECT count(*) FROM Korvels WHERE classcode = ? AND id > ?"_s,
-                            {storedText(classCode), id}, [&](const QSqlQuery& q) { newer = q.value(0).toLongLong(); });
+                            {stored(classCode), id}, [&](const QSqlQuery& q) { newer = q.value(0).toLongLong(); });
     if (!read)
         return read.as<qint64>();
     return newer;

@@ -2,6 +2,7 @@
 
 #include "Connection.h"
 #include "store/Store.h"
+#include "store/StoredText.h"
 
 // The operations both engines run with the same SQL over a Qt database connection. An engine adds how it
 // connects, its schema, its bulk paths and whatever its dialect needs.
@@ -16,6 +17,8 @@ public:
     Result<ClassDeletion> deleteClassIfEmpty(const QString& code) override;
 
     Result<std::optional<KeywordRow>> nextUnsorted() override;
+    // One window per store file: nothing to hold against.
+    Result<bool> holdKeyword(qint64) override { return true; }
     Result<Change> fileKeyword(qint64 id, const QString& classCode, const QString& className) override;
     Result<Change> unfileKeyword(qint64 id, const QString& classCode) override;
     Result<Change> deleteKeyword(qint64 id) override;
@@ -32,6 +35,8 @@ public:
 protected:
     explicit SqlStore(const QString& driver);
 
+    // Text as this engine stores it, exactly as it will be read back.
+    virtual QString stored(const QString& value) const { return storedText(value); }
     // Runs before every write; refuses it when the store cannot take it safely.
     virtual Status beforeWrite() { return {}; }
     // What a query appends to lock the rows it reads against a concurrent delete, where the engine needs it.

@@ -64,15 +64,15 @@ const QStringList KorvelsColumns
 template <size_t N> Status runAll(Connection& c, const char* const (&statements)[N])
 {
     for (const char* sql : statements) {
-        if (const auto done = c.execute(QString::fromUtf8(sql)); !done)
-            return Status::of(done);
+        if (Status done = c.run(QString::fromUtf8(sql)); !done)
+            return done;
     }
     return {};
 }
 
 Status setVersion(Connection& c, int version)
 {
-    return Status::of(c.execute(u"PRAGMA user_version = %1"_s.arg(version)));
+    return c.run(u"PRAGMA user_version = %1"_s.arg(version));
 }
 
 Status checkTable(Connection& c, const QString& table, const QStringList& columns)

@@ -43,7 +43,7 @@ Status SqliteStore::create(const QString& path)
             made = SqliteSchema::create(c, SchemaVersion);
         // Write-ahead logging: readers never wait for the writer, and a commit costs one append.
         if (made)
-            made = Status::of(c.execute(u"PRAGMA journal_mode = WAL"_s));
+            made = c.run(u"PRAGMA journal_mode = WAL"_s);
     }
     if (!made)
         QFile::remove(path);
@@ -72,13 +72,13 @@ Status SqliteStore::open(const QString& path)
     Status ready = SqliteSchema::checkAndUpgrade(m_connection, SchemaVersion);
     // A filing the operator has seen done survives a power cut: each commit waits until it is on the disk.
     if (ready)
-        ready = Status::of(m_connection.execute(u"PRAGMA synchronous = FULL"_s));
+        ready = m_connection.run(u"PRAGMA synchronous = FULL"_s);
     if (ready)
-        ready = Status::of(m_connection.execute(u"PRAGMA cache_size = -32768"_s));
+        ready = m_connection.run(u"PRAGMA cache_size = -32768"_s);
     // Freed pages are not overwritten one by one (the system's SQLite does so by default), which made deleting
     // every keyword of a large store take seconds; what a delete writes anyway is still cleared.
     if (ready)
-        ready = Status::of(m_connection.execute(u"PRAGMA secure_delete = FAST"_s));
+        ready = m_connection.run(u"PRAGMA secure_delete = FAST"_s);
     if (!ready)
         m_connection.close();
     return ready;
@@ -113,7 +113,7 @@ Status SqliteStore::beforeWrite()
         restored = open(m_path);
     }
     if (restored)
-        restored = Status::of(m_connection.execute(u"PRAGMA journal_mode = WAL"_s));
+        restored = m_connection.run(u"PRAGMA journal_mode = WAL"_s);
     if (!restored)
         return Status::failure(
             u"数据库文件已被删除或移走，无法恢复到原位置：%1\n%2"_s.arg(m_path, restored.error()));

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "store/postgres/Location.h"
 #include "ui/Modal.h"
 #include "ui/main/KeywordGridModel.h"
 #include "ui/main/frmKorvel.h"
@@ -18,13 +19,68 @@
 #include <QSqlRecord>
 #include <QTreeWidget>
 
-RawDb::RawDb(const QString& path)
-    : m_name(u"raw-"_s + path)
+namespace TestEngine {
+
+bool onServer()
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_name);
-    db.setDatabaseName(path);
+    return qEnvironmentVariable("KORVEL_TEST_ENGINE") == u"postgres"_s;
+}
+
+QString missing()
+{
+    if (onServer() && qEnvironmentVariableIsEmpty("KORVEL_TEST_SERVER"))
+        return u"no PostgreSQL server for these tests: KORVEL_TEST_SERVER is not set (scripts/test starts one)"_s;
+    return {};
+}
+
+} // namespace TestEngine
+
+namespace {
+
+QSqlDatabase connectRaw(const QString& name, const QString& location)
+{
+    QSqlDatabase db;
+    if (PgLocation::isServer(location)) {
+        db = QSqlDatabase::addDatabase(u"QPSQL"_s, name);
+        db.setConnectOptions(PgLocation::conninfo(location).value());
+    } else {
+        db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+        db.setDatabaseName(location);
+    }
     if (!db.open())
-        qWarning() << "cannot open" << path << db.lastError().text();
+        qWarning() << "cannot open" << location << db.lastError().text();
+    return db;
+}
+
+} // namespace
+
+TempStore::TempStore()
+{
+    if (!TestEngine::onServer()) {
+        path = dir.filePath(u"Data.db"_s);
+        created = createStore(path);
+        return;
+    }
+    static int counter = 0;
+    m_schema = u"t%1_%2"_s.arg(QCoreApplication::applicationPid()).arg(++counter);
+    const QString server = qEnvironmentVariable("KORVEL_TEST_SERVER");
+    if (!RawDb(server).exec(u"CREATE SCHEMA "_s + m_schema))
+        created = Status::failure(u"cannot make schema "_s + m_schema);
+    path = server + u" options='-c search_path="_s + m_schema + u'\'';
+    if (created)
+        created = createStore(path);
+}
+
+TempStore::~TempStore()
+{
+    if (!m_schema.isEmpty())
+        RawDb(qEnvironmentVariable("KORVEL_TEST_SERVER")).exec(u"DROP SCHEMA "_s + m_schema + u" CASCADE"_s);
+}
+
+RawDb::RawDb(const QString& location)
+    : m_name(u"raw-"_s + location)
+{
+    connectRaw(m_name, location);
 }
 
 RawDb::~RawDb()
@@ -36,10 +92,19 @@ RawDb::~RawDb()
 bool RawDb::exec(const QString& sql, const QVariantList& values)
 {
     QSqlQuery q(QSqlDatabase::database(m_name));
-    q.prepare(sql);
-    for (const QVariant& v : values)
-        q.addBindValue(v);
-    if (q.exec())
+    bool done;
+    if (values.isEmpty()) {
+        done = q.exec(sql);
+    } else {
+        q.prepare(sql);
+        for (const QVariant& v : values)
+            q.addBindValue(v);
+        done = q.exec();
+    }
+    // A server hands out new ids from a sequence, which rows given their own ids leave behind.
+    if (done && TestEngine::onServer() && sql.startsWith(u"INSERT INTO Korvels"_s, Qt::CaseInsensitive))
+        done = q.exec(u"SELECT setval(pg_get_serial_sequence('korvels', 'id'), max(id)) FROM Korvels"_s);
+    if (done)
         return true;
     qWarning() << sql << q.lastError().text();
     return false;
@@ -68,6 +133,25 @@ QString RawDb::value(const QString& sql, const QVariantList& values)
     return rows(sql, values).value(0);
 }
 
+bool RawDb::refuse(const QString& table, const QString& event, const QString& message, const QString& condition)
+{
+    if (!TestEngine::onServer()) {
+        return exec(u"CREATE TRIGGER refuse_%1 BEFORE %2 ON %1 %3 BEGIN SELECT RAISE(ABORT, '%4'); END"_s.arg(
+            table, event, condition.isEmpty() ? QString() : u"WHEN "_s + condition, message));
+    }
+    return exec(u"CREATE FUNCTION refuse_%1() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN"
+                u" RAISE EXCEPTION '%2'; END $$"_s.arg(table, message))
+        && exec(u"CREATE TRIGGER refuse_%1 BEFORE %2 ON %1 FOR EACH ROW %3 EXECUTE FUNCTION refuse_%1()"_s.arg(
+            table, event, condition.isEmpty() ? QString() : u"WHEN ("_s + condition + u')'));
+}
+
+bool RawDb::allow(const QString& table)
+{
+    if (!TestEngine::onServer())
+        return exec(u"DROP TRIGGER refuse_"_s + table);
+    return exec(u"DROP FUNCTION refuse_%1 CASCADE"_s.arg(table));
+}
+
 Messages::Messages()
 {
     MessageBox::setHandler([this](const MessageBox::Shown& shown) {
@@ -89,6 +173,12 @@ QStringList Messages::texts()
     for (const MessageBox::Shown& shown : take())
         texts << shown.text;
     return texts;
+}
+
+void WindowTest::initTestCase()
+{
+    if (const QString missing = TestEngine::missing(); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
 }
 
 void WindowTest::init()

@@ -28,11 +28,19 @@ using namespace Qt::StringLiterals;
             QFAIL(qPrintable(QStringLiteral("%1 failed: %2").arg(QStringLiteral(#expression), checked_.error())));    \
     } while (false)
 
-// Test-side access to a store file: set up states the program itself never makes, and read back what it wrote.
+// The engine the tests of this run use: a store file, or with KORVEL_TEST_ENGINE=postgres a schema of their own
+// on the PostgreSQL server that KORVEL_TEST_SERVER names (scripts/test starts one).
+namespace TestEngine {
+bool onServer();
+// Why the tests cannot run here: a server is wanted and none is named. Empty when they can.
+QString missing();
+} // namespace TestEngine
+
+// Test-side access to a store: set up states the program itself never makes, and read back what it wrote.
 class RawDb
 {
 public:
-    explicit RawDb(const QString& path);
+    explicit RawDb(const QString& location);
     ~RawDb();
 
     // False, with the reason printed, when the statement fails.
@@ -40,17 +48,26 @@ public:
     // The rows of a query, each row's columns joined by '|'.
     QStringList rows(const QString& sql, const QVariantList& values = {});
     QString value(const QString& sql, const QVariantList& values = {});
+    // From now on the store refuses the event ("INSERT", "UPDATE OF maxnext", ...) on table with message,
+    // where condition holds (about NEW); allow() lifts it.
+    bool refuse(const QString& table, const QString& event, const QString& message, const QString& condition = {});
+    bool allow(const QString& table);
 
 private:
     QString m_name;
 };
 
-// A fresh store file in its own temporary folder.
+// A fresh store of the engine under test: a file in its own temporary folder, or a schema of its own.
 struct TempStore
 {
+    TempStore();
+    ~TempStore();
     QTemporaryDir dir;
-    QString path = dir.filePath(u"Data.db"_s);
-    Status created = createStore(path);
+    QString path;
+    Status created;
+
+private:
+    QString m_schema;
 };
 
 // Answers every message box in memory while it lives, and records what was shown.
@@ -78,6 +95,7 @@ class WindowTest : public QObject
 {
     Q_OBJECT
 protected slots:
+    virtual void initTestCase();
     virtual void init();
     virtual void cleanup();
 

@@ -1,0 +1,285 @@
+#include "PgStore.h"
+
+#include "store/intake/KeywordPrints.h"
+
+#include <QHash>
+
+#include <libpq-fe.h>
+
+using namespace Qt::StringLiterals;
+
+// Keywords in bulk go in and out with COPY, many rows in one message.
+namespace {
+
+// The advisory lock that lets one batch write at a time; apart from the keys by which windows hold keywords.
+constexpr qint64 IntakeKey = qint64(0x4B53) << 48;
+
+// A field of a COPY row in text format.
+void appendField(QByteArray& row, QByteArrayView text)
+{
+    for (const char c : text) {
+        switch (c) {
+        case '\\':
+            row += "\\\\";
+            break;
+        case '\t':
+            row += "\\t";
+            break;
+        case '\n':
+            row += "\\n";
+            break;
+        case '\r':
+            row += "\\r";
+            break;
+        default:
+            row += c;
+        }
+    }
+}
+
+QByteArray unescaped(QByteArrayView field)
+{
+    QByteArray out;
+    out.reserve(field.size());
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\' || i + 1 == field.size()) {
+            out += field[i];
+            continue;
+        }
+        switch (const char c = field[++i]) {
+        case 'b':
+            out += '\b';
+            break;
+        case 'f':
+            out += '\f';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'v':
+            out += '\v';
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString failure(PGconn* c, PGresult* r)
+{
+    const QString text = QString::fromUtf8(r ? PQresultErrorMessage(r) : PQerrorMessage(c)).trimmed();
+    return text.isEmpty() ? QString::fromUtf8(PQerrorMessage(c)).trimmed() : text;
+}
+
+} // namespace
+
+Status PgStore::copyIn(const QString& sql, const QByteArray& rows)
+{
+    PGconn* c = handle();
+    PGresult* r = PQexec(c, sql.toUtf8().constData());
+    const bool started = PQresultStatus(r) == PGRES_COPY_IN;
+    QString error = started ? QString() : failure(c, r);
+    PQclear(r);
+    if (!started)
+        return Status::failure(error);
+    if (PQputCopyData(c, rows.constData(), int(rows.size())) != 1 || PQputCopyEnd(c, nullptr) != 1)
+        error = failure(c, nullptr);
+    while ((r = PQgetResult(c))) {
+        if (error.isEmpty() && PQresultStatus(r) != PGRES_COMMAND_OK)
+            error = failure(c, r);
+        PQclear(r);
+    }
+    return error.isEmpty() ? Status() : Status::failure(error);
+}
+
+Status PgStore::copyOut(const QString& sql, const std::function<void(QByteArrayView row)>& eachRow)
+{
+    PGconn* c = handle();
+    PGresult* r = PQexec(c, sql.toUtf8().constData());
+    const bool started = PQresultStatus(r) == PGRES_COPY_OUT;
+    QString error = started ? QString() : failure(c, r);
+    PQclear(r);
+    if (!started)
+        return Status::failure(error);
+    char* buffer = nullptr;
+    int size;
+    while ((size = PQgetCopyData(c, &buffer, 0)) > 0) {
+        // Each row ends in a line feed.
+        eachRow(QByteArrayView(buffer, size - 1));
+        PQfreemem(buffer);
+    }
+    if (size == -2)
+        error = failure(c, nullptr);
+    while ((r = PQgetResult(c))) {
+        if (error.isEmpty() && PQresultStatus(r) != PGRES_COMMAND_OK)
+            error = failure(c, r);
+        PQclear(r);
+    }
+    return error.isEmpty() ? Status() : Status::failure(error);
+}
+
+Status PgStore::lockIntake()
+{
+    return m_connection.read(u"SELECT pg_advisory_xact_lock(?)"_s, {IntakeKey}, [](const QSqlQuery&) { });
+}
+
+Status PgStore::loadPrints(KeywordPrints& into)
+{
+    std::vector<KeywordPrints::Entry> entries;
+    qint64 top = 0;
+    const Status read = copyOut(u"COPY (SELECT id, keywords FROM Korvels) TO STDOUT"_s, [&](QByteArrayView row) {
+        const qsizetype tab = row.indexOf('\t');
+        const qint64 id = row.first(tab).toLongLong();
+        entries.push_back({KeywordPrints::of(unescaped(row.sliced(tab + 1))), id});
+        top = std::max(top, id);
+    });
+    if (!read)
+        return read;
+    KeywordPrints::sort(entries);
+    into.addStored(std::move(entries));
+    m_seenUpTo = top;
+    return {};
+}
+
+Status PgStore::addChunk(const QList<QString>& keywords, KeywordPrints* seen, ChunkCounts& counts)
+{
+    counts = {};
+    ChunkCounts done;
+    const Status committed = m_connection.transaction([&]() -> Status {
+        if (const Status locked = lockIntake(); !locked)
+            return locked;
+        qint64 top = 0;
+        Status read = m_connection.read(u"SELECT coalesce(max(id), 0) FROM Korvels"_s, {},
+                                        [&](const QSqlQuery& q) { top = q.value(0).toLongLong(); });
+        if (!read)
+            return read;
+        QList<QByteArray> texts;
+        QList<quint64> prints;
+        QHash<qint64, QByteArray> storedTexts;
+        if (seen) {
+            // What other batches stored since this one last looked.
+            read = m_connection.read(u"SELECT id, keywords FROM Korvels WHERE id > ? AND id <= ?"_s, {m_seenUpTo, top},
+                                     [&](const QSqlQuery& q) {
+                                         seen->add(KeywordPrints::of(q.value(1).toString().toUtf8()),
+                                                   q.value(0).toLongLong());
+                                     });
+            if (!read)
+                return read;
+            m_seenUpTo = top;
+            QStringList candidates;
+            QList<qint64> ids;
+            for (const QString& keyword : keywords) {
+                texts << stored(keyword).toUtf8();
+                prints << KeywordPrints::of(texts.last());
+                seen->rowsWith(prints.last(), ids);
+                for (qint64 id : std::as_const(ids))
+                    candidates << QString::number(id);
+            }
+            // The rows whose print matches, read at once: a print is only a hint until the texts agree.
+            if (!candidates.isEmpty()) {
+                read = m_connection.read(u"SELECT id, keywords FROM Korvels WHERE id = ANY(CAST(? AS bigint[]))"_s,
+                                         {QString(u'{' + candidates.join(u',') + u'}')}, [&](const QSqlQuery& q) {
+                                             storedTexts.insert(q.value(0).toLongLong(), q.value(1).toString().toUtf8());
+                                         });
+                if (!read)
+                    return read;
+            }
+        } else {
+            for (const QString& keyword : keywords)
+                texts << stored(keyword).toUtf8();
+        }
+        QByteArray rows;
+        QList<qsizetype> inserted;
+        QHash<quint64, QList<qsizetype>> insertedByPrint;
+        QList<qint64> ids;
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            if (seen) {
+                seen->rowsWith(prints.at(i), ids);
+                const bool alreadyStored = std::any_of(ids.cbegin(), ids.cend(), [&](qint64 id) {
+                    return storedTexts.contains(id) && KeywordPrints::equal(storedTexts.value(id), texts.at(i));
+                });
+                const QList<qsizetype> earlier = insertedByPrint.value(prints.at(i));
+                const bool inChunk = std::any_of(earlier.cbegin(), earlier.cend(),
+                                                 [&](qsizetype j) { return KeywordPrints::equal(texts.at(j), texts.at(i)); });
+                if (alreadyStored || inChunk) {
+                    ++done.duplicates;
+                    continue;
+                }
+                insertedByPrint[prints.at(i)].append(i);
+            }
+            appendField(rows, texts.at(i));
+            rows += '\n';
+            inserted.append(i);
+        }
+        if (inserted.isEmpty())
+            return {};
+        if (const Status copied = copyIn(u"COPY Korvels(keywords) FROM STDIN"_s, rows); !copied)
+            return copied;
+        done.added = inserted.size();
+        if (seen) {
+            // Under the intake lock the new rows are the ones above top, in the order they were given.
+            qsizetype k = 0;
+            read = m_connection.read(u"SELECT id FROM Korvels WHERE id > ? ORDER BY id"_s, {top},
+                                     [&](const QSqlQuery& q) {
+                                         if (k < inserted.size())
+                                             seen->add(prints.at(inserted.at(k++)), q.value(0).toLongLong());
+                                         m_seenUpTo = q.value(0).toLongLong();
+                                     });
+            if (!read)
+                return read;
+        }
+        announce('a');
+        return {};
+    });
+    if (committed)
+        counts = done;
+    return committed;
+}
+
+Result<qint64> PgStore::importRows(const QList<KeywordRow>& rows)
+{
+    QByteArray withIds;
+    QByteArray withoutIds;
+    for (const KeywordRow& row : rows) {
+        QByteArray& out = row.id != 0 ? withIds : withoutIds;
+        if (row.id != 0)
+            out += QByteArray::number(row.id) + '\t';
+        appendField(out, stored(row.keywords).toUtf8());
+        out += '\t' + QByteArray::number(row.isSet) + '\t' + QByteArray::number(row.statue) + '\t'
+            + QByteArray::number(row.statue1) + '\t';
+        appendField(out, stored(row.classcode).toUtf8());
+        out += '\t';
+        appendField(out, stored(row.classname).toUtf8());
+        out += '\n';
+    }
+    const Status done = m_connection.transaction([&]() -> Status {
+        if (const Status locked = lockIntake(); !locked)
+            return locked;
+        const QString columns = u"keywords, isSet, statue, statue1, classcode, classname) FROM STDIN"_s;
+        if (!withIds.isEmpty()) {
+            if (const Status copied = copyIn(u"COPY Korvels(id, "_s + columns, withIds); !copied)
+                return copied;
+            // New rows go on above the ids given.
+            const Status moved = m_connection.run(u"SELECT setval(pg_get_serial_sequence('korvels', 'id'),"
+                                                  u" (SELECT max(id) FROM Korvels))"_s);
+            if (!moved)
+                return moved;
+        }
+        if (!withoutIds.isEmpty()) {
+            if (const Status copied = copyIn(u"COPY Korvels("_s + columns, withoutIds); !copied)
+                return copied;
+        }
+        announce('a');
+        return {};
+    });
+    if (!done)
+        return done.as<qint64>();
+    return qint64(rows.size());
+}

@@ -1,0 +1,197 @@
+#include "PgStore.h"
+
+#include "Location.h"
+#include "PgSchema.h"
+
+#include <QSqlDriver>
+
+#include <libpq-fe.h>
+
+using namespace Qt::StringLiterals;
+
+PgStore::PgStore()
+    : SqlStore(u"QPSQL"_s)
+{ }
+
+PgStore::~PgStore() = default;
+
+pg_conn* PgStore::handle() const
+{
+    const QVariant driverHandle = m_connection.database().driver()->handle();
+    // The driver names the type by libpq's struct.
+    if (driverHandle.isValid() && qstrcmp(driverHandle.typeName(), "pg_conn*") == 0)
+        return *static_cast<PGconn* const*>(driverHandle.constData());
+    return nullptr;
+}
+
+Status PgStore::reach(const QString& location)
+{
+    m_location = location;
+    const auto info = PgLocation::conninfo(location);
+    if (!info)
+        return Status::of(info);
+    m_connection.database().setConnectOptions(*info);
+    if (const Status opened = m_connection.open(); !opened)
+        return Status::failure(u"无法连接到 %1：\n%2"_s.arg(PgLocation::describe(location), opened.error()));
+    // The server lets go of the keyword of a window whose network is gone within half a minute.
+    for (const QString& setting : {u"SET tcp_keepalives_idle = 10"_s, u"SET tcp_keepalives_interval = 5"_s,
+                                   u"SET tcp_keepalives_count = 3"_s}) {
+        if (const Status set = m_connection.run(setting); !set)
+            return set;
+    }
+    return {};
+}
+
+Status PgStore::create(const QString& location)
+{
+    PgStore store;
+    if (const Status reached = store.reach(location); !reached)
+        return reached;
+    return PgSchema::create(store.m_connection);
+}
+
+Status PgStore::open(const QString& location)
+{
+    if (const Status reached = reach(location); !reached)
+        return reached;
+    if (const Status checked = PgSchema::check(m_connection); !checked) {
+        m_connection.close();
+        return checked;
+    }
+    QSqlDriver* driver = m_connection.database().driver();
+    driver->subscribeToNotification(u"korvel"_s);
+    connect(driver, &QSqlDriver::notification, this,
+            [this](const QString& name, QSqlDriver::NotificationSource source, const QVariant& payload) {
+                if (name == u"korvel"_s && source == QSqlDriver::OtherSource) {
+                    const QString what = payload.toString();
+                    emit changedElsewhere(what.contains(u'c'), what.contains(u'k') || what.contains(u'a'));
+                }
+            });
+    return {};
+}
+
+QString PgStore::lockForShare() const
+{
+    return u" FOR SHARE"_s;
+}
+
+void PgStore::announce(char what)
+{
+    // Best effort: the change is made whether or not the others hear of it at once.
+    (void)m_connection.read(u"SELECT pg_notify('korvel', ?)"_s, {QString(QChar::fromLatin1(what))},
+                            [](const QSqlQuery&) { });
+}
+
+Result<QString> PgStore::addClass(const QString& parentCode, const QString& title, const QString& qKey)
+{
+    auto added = SqlStore::addClass(parentCode, title, qKey);
+    if (added)
+        announce('c');
+    return added;
+}
+
+Result<bool> PgStore::editClass(const QString& code, const QString& title, const QString& qKey)
+{
+    auto edited = SqlStore::editClass(code, title, qKey);
+    if (edited && *edited)
+        announce('c');
+    return edited;
+}
+
+Result<Store::ClassDeletion> PgStore::deleteClassIfEmpty(const QString& code)
+{
+    auto deleted = SqlStore::deleteClassIfEmpty(code);
+    if (deleted && *deleted == ClassDeletion::Deleted)
+        announce('c');
+    return deleted;
+}
+
+Result<bool> PgStore::tryLock(qint64 id)
+{
+    bool locked = false;
+    const Status read = m_connection.read(u"SELECT pg_try_advisory_lock(korvel_key(?))"_s, {id},
+                                          [&](const QSqlQuery& q) { locked = q.value(0).toBool(); });
+    if (!read)
+        return read.as<bool>();
+    return locked;
+}
+
+void PgStore::unlock(qint64 id)
+{
+    if (id != 0)
+        (void)m_connection.read(u"SELECT pg_advisory_unlock(korvel_key(?))"_s, {id}, [](const QSqlQuery&) { });
+}
+
+Result<std::optional<KeywordRow>> PgStore::nextUnsorted()
+{
+    std::optional<KeywordRow> row;
+    const Status read = m_connection.read(u"SELECT "_s + KeywordColumns + u" FROM korvel_serve(?)"_s, {m_held},
+                                          [&](const QSqlQuery& q) { row = keywordFrom(q); });
+    if (!read)
+        return read.as<std::optional<KeywordRow>>();
+    m_held = row ? row->id : 0;
+    return row;
+}
+
+Result<bool> PgStore::holdKeyword(qint64 id)
+{
+    if (id == m_held)
+        return true;
+    const auto locked = tryLock(id);
+    if (!locked || !*locked)
+        return locked;
+    unlock(std::exchange(m_held, id));
+    return true;
+}
+
+Result<Store::Change> PgStore::fileKeyword(qint64 id, const QString& classCode, const QString& className)
+{
+    auto filed = SqlStore::fileKeyword(id, classCode, className);
+    if (filed && *filed == Change::Done)
+        announce('k');
+    return filed;
+}
+
+Result<Store::Change> PgStore::unfileKeyword(qint64 id, const QString& classCode)
+{
+    // Held before it is unsorted, so that no other window is served it in between.
+    if (id != m_held) {
+        const auto locked = tryLock(id);
+        if (!locked)
+            return locked.as<Change>();
+        if (!*locked)
+            return Change::Moved;
+    }
+    auto returned = SqlStore::unfileKeyword(id, classCode);
+    if (returned && *returned == Change::Done) {
+        if (id != m_held)
+            unlock(std::exchange(m_held, id));
+        announce('k');
+    } else if (id != m_held) {
+        unlock(id);
+    }
+    return returned;
+}
+
+Result<Store::Change> PgStore::deleteKeyword(qint64 id)
+{
+    auto deleted = SqlStore::deleteKeyword(id);
+    if (deleted && *deleted == Change::Done)
+        announce('k');
+    return deleted;
+}
+
+Status PgStore::deleteAllKeywords()
+{
+    const Status deleted = m_connection.transaction([&] {
+        const Status truncated = m_connection.run(u"TRUNCATE Korvels, ClassCounts"_s);
+        if (truncated)
+            announce('k');
+        return truncated;
+    });
+    if (!deleted)
+        return deleted;
+    unlock(std::exchange(m_held, 0));
+    emit allKeywordsDeleted();
+    return {};
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "store/sql/SqlStore.h"
+
+#include <functional>
+
+struct pg_conn;
+
+// A team's store in a PostgreSQL database. Each window holds its current keyword by an advisory lock tied to
+// its session, so that no two windows are served the same keyword and a window that dies lets go of it; every
+// write that another window should see is announced on the channel "korvel".
+class PgStore : public SqlStore
+{
+    Q_OBJECT
+public:
+    PgStore();
+    ~PgStore() override;
+
+    // Makes the schema and the root row in an existing database that holds none of the program's tables.
+    static Status create(const QString& location);
+    Status open(const QString& location);
+    QString location() const override { return m_location; }
+
+    Result<QString> addClass(const QString& parentCode, const QString& title, const QString& qKey) override;
+    Result<bool> editClass(const QString& code, const QString& title, const QString& qKey) override;
+    Result<ClassDeletion> deleteClassIfEmpty(const QString& code) override;
+
+    Result<std::optional<KeywordRow>> nextUnsorted() override;
+    Result<bool> holdKeyword(qint64 id) override;
+    Result<Change> fileKeyword(qint64 id, const QString& classCode, const QString& className) override;
+    Result<Change> unfileKeyword(qint64 id, const QString& classCode) override;
+    Result<Change> deleteKeyword(qint64 id) override;
+    Status deleteAllKeywords() override;
+
+    Status loadPrints(KeywordPrints& into) override;
+    Status addChunk(const QList<QString>& keywords, KeywordPrints* seen, ChunkCounts& counts) override;
+    Result<qint64> importRows(const QList<KeywordRow>& rows) override;
+
+protected:
+    QString stored(const QString& value) const override { return serverText(value); }
+    QString lockForShare() const override;
+
+private:
+    // Opens the connection to the server named by location.
+    Status reach(const QString& location);
+    pg_conn* handle() const;
+    // Tells the other windows what changed: c (classes), k (which keywords are filed), a (keywords added).
+    void announce(char what);
+    Result<bool> tryLock(qint64 id);
+    void unlock(qint64 id);
+    // COPY into a table from rows of text, and out of a query a row at a time.
+    Status copyIn(const QString& sql, const QByteArray& rows);
+    Status copyOut(const QString& sql, const std::function<void(QByteArrayView row)>& eachRow);
+    // Within a transaction: only one batch writes at a time, and each learns what the others stored.
+    Status lockIntake();
+
+    QString m_location;
+    // The keyword this window holds, 0 for none.
+    qint64 m_held = 0;
+    // The batch's duplicate test knows every keyword with an id up to this one.
+    qint64 m_seenUpTo = 0;
+};

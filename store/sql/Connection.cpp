@@ -122,8 +122,8 @@ Status Connection::read(const QString& sql, const QVariantList& values,
 Status Connection::transaction(const std::function<Status()>& work)
 {
     QSqlDatabase db = database();
-    if (!db.transaction())
-        return Status::failure(describe(db.lastError()));
+    if (const Status begun = run(m_begin); !begun)
+        return begun;
     Status status = work();
     if (status && !db.commit())
         status = Status::failure(describe(db.lastError()));

@@ -38,6 +38,8 @@ public:
     Status read(const QString& sql, const QVariantList& values, const std::function<void(const QSqlQuery&)>& eachRow);
     // Runs work in one transaction: committed when it succeeds, rolled back when it fails.
     Status transaction(const std::function<Status()>& work);
+    // How a transaction begins, when the engine wants more than BEGIN.
+    void setBegin(const QString& statement) { m_begin = statement; }
 
     // The database layer's own words for an error.
     static QString describe(const QSqlError& error);
@@ -51,5 +53,6 @@ private:
     Result<QSqlQuery*> bound(const QString& sql, const QVariantList& values);
 
     QString m_name;
+    QString m_begin = QStringLiteral("BEGIN");
     QHash<QString, std::shared_ptr<QSqlQuery>> m_statements;
 };

@@ -21,7 +21,11 @@ constexpr int BusyTimeoutMs = 3000;
 
 SqliteStore::SqliteStore()
     : SqlStore(u"QSQLITE"_s)
-{ }
+{
+    // A write takes the write lock at once: a store another process is writing to is waited for (a few seconds
+    // at most) before anything is read, instead of failing at once when the read turns into a write.
+    m_connection.setBegin(u"BEGIN IMMEDIATE"_s);
+}
 
 SqliteStore::~SqliteStore() = default;
 

@@ -147,8 +147,12 @@ Result<bool> PgStore::holdKeyword(qint64 id)
 Result<Store::Change> PgStore::fileKeyword(qint64 id, const QString& classCode, const QString& className)
 {
     auto filed = SqlStore::fileKeyword(id, classCode, className);
-    if (filed && *filed == Change::Done)
+    if (filed && *filed == Change::Done) {
+        // Filed, it is no longer anyone's current keyword.
+        if (id == m_held)
+            unlock(std::exchange(m_held, 0));
         announce('k');
+    }
     return filed;
 }
 
@@ -176,8 +180,11 @@ Result<Store::Change> PgStore::unfileKeyword(qint64 id, const QString& classCode
 Result<Store::Change> PgStore::deleteKeyword(qint64 id)
 {
     auto deleted = SqlStore::deleteKeyword(id);
-    if (deleted && *deleted == Change::Done)
+    if (deleted && *deleted == Change::Done) {
+        if (id == m_held)
+            unlock(std::exchange(m_held, 0));
         announce('k');
+    }
     return deleted;
 }
 

@@ -18,6 +18,31 @@ QTreeWidgetItem* frmKorvel::selectedItem() const
     return items.isEmpty() ? nullptr : items.first();
 }
 
+void frmKorvel::fillClassList(const QList<ClassRow>& classes, const QString& selectCode)
+{
+    QuickKeys = QStringList(classes.size() + 1);
+    // Filling the list is not the operator selecting a class.
+    const QSignalBlocker blocker(ListView2);
+    ListView2->clear();
+    SelCode.clear();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(classes.size());
+    QTreeWidgetItem* selected = nullptr;
+    for (qsizetype i = 0; i < classes.size(); ++i) {
+        const ClassRow& row = classes.at(i);
+        QuickKeys[i] = row.qKey;
+        auto* item = new QTreeWidgetItem({row.title, row.qKey, QString::number(row.maxnext)});
+        item->setData(0, KeyRole, ClassCode::itemKey(row.code));
+        item->setData(0, TagRole, row.qKey);
+        items.append(item);
+        if (row.code == selectCode)
+            selected = item;
+    }
+    ListView2->addTopLevelItems(items);
+    if (!items.isEmpty())
+        ListView2->setCurrentItem(selected ? selected : items.first());
+}
+
 bool frmKorvel::LoadClassList()
 {
     const auto classes = Conn.classesUnder(ParentCode);
@@ -25,27 +50,7 @@ bool frmKorvel::LoadClassList()
         showStoreError(classes.error());
         return false;
     }
-
-    QuickKeys = QStringList(classes->size() + 1);
-    {
-        // Filling the list is not the operator selecting a class.
-        const QSignalBlocker blocker(ListView2);
-        ListView2->clear();
-        SelCode.clear();
-        QList<QTreeWidgetItem*> items;
-        items.reserve(classes->size());
-        for (qsizetype i = 0; i < classes->size(); ++i) {
-            const ClassRow& row = classes->at(i);
-            QuickKeys[i] = row.qKey;
-            auto* item = new QTreeWidgetItem({row.title, row.qKey, QString::number(row.maxnext)});
-            item->setData(0, KeyRole, ClassCode::itemKey(row.code));
-            item->setData(0, TagRole, row.qKey);
-            items.append(item);
-        }
-        ListView2->addTopLevelItems(items);
-        if (!items.isEmpty())
-            ListView2->setCurrentItem(items.first());
-    }
+    fillClassList(*classes, {});
 
     if (QTreeWidgetItem* item = selectedItem()) {
         SelCode = KeyToCode(item->data(0, KeyRole).toString());

@@ -1,6 +1,7 @@
 #include "frmKorvel.h"
 
 #include "KeywordGridModel.h"
+#include "store/Store.h"
 #include "ui/CommandLabel.h"
 #include "ui/Layout.h"
 #include "ui/MessageBox.h"
@@ -15,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <limits>
@@ -171,6 +173,11 @@ void frmKorvel::buildControls()
     connect(lblExpert, &CommandLabel::clicked, this, &frmKorvel::lblExpert_Click);
     connect(ListView2, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { ListView2_ItemClick(current); });
+
+    m_refresh = new QTimer(this);
+    m_refresh->setSingleShot(true);
+    connect(m_refresh, &QTimer::timeout, this, &frmKorvel::refreshFromStore);
+    connect(&Conn, &Store::changedElsewhere, this, &frmKorvel::changedElsewhere);
 
     // Key preview: the window sees every keystroke before the control that has the focus.
     installEventFilter(this);

@@ -11,8 +11,10 @@ class QLineEdit;
 class QPushButton;
 class QTableView;
 class QTreeWidget;
+class QTimer;
 class QTreeWidgetItem;
 class Store;
+struct ClassRow;
 
 // The operator's working window: the keyword to file, the classes of one level, and the keywords filed
 // under the selected class. It holds the navigation and filing state and routes every event to its handler.
@@ -64,6 +66,8 @@ private:
 
     // The class list.
     bool LoadClassList();
+    // Lists classes, the one with selectCode selected (or the first); QuickKeys follow, SelCode is cleared.
+    void fillClassList(const QList<ClassRow>& classes, const QString& selectCode);
     void GoDown();
     void GoUp();
     void UpdateNavButtons();
@@ -75,6 +79,11 @@ private:
     void LoadClassKeywords();
 
     void showStoreError(const QString& error);
+
+    // What other windows of a team changed, shown without moving the operator's selection, scroll position or
+    // current keyword.
+    void changedElsewhere(bool classes, bool keywords);
+    void refreshFromStore();
 
     Store& Conn;
 
@@ -103,4 +112,7 @@ private:
     QLabel* Label2 = nullptr;
 
     KeywordGridModel* m_gridModel = nullptr;
+    QTimer* m_refresh = nullptr;
+    bool m_refreshClasses = false;
+    bool m_refreshGrid = false;
 };

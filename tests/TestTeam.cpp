@@ -1,0 +1,187 @@
+#include "TestSupport.h"
+#include "store/intake/Batch.h"
+
+#include <QSignalSpy>
+#include <QThread>
+
+#include <atomic>
+
+// Several windows on one server: each is served a keyword of its own, nothing is filed twice or lost, and each
+// sees what the others change.
+class TestTeam : public WindowTest
+{
+    Q_OBJECT
+private slots:
+    void init() override;
+    void windowsAreServedDifferentKeywords();
+    void writesCheckWhatTheOthersDid();
+    void classesAddedAndDeletedAtOnce();
+    void twoBatchesAtOnceStoreNoKeywordTwice();
+    void windowsSeeTheOthersChanges();
+
+private:
+    std::unique_ptr<Store> another();
+    // Runs work on n threads at once, each with a store of its own; gives what went wrong, if anything.
+    QStringList together(int n, const std::function<QString(Store&, int)>& work);
+};
+
+void TestTeam::init()
+{
+    if (!TestEngine::onServer())
+        QSKIP("a team works on a PostgreSQL server");
+    WindowTest::init();
+}
+
+std::unique_ptr<Store> TestTeam::another()
+{
+    auto store = openStore(m_temp->path);
+    return store ? std::move(store).value() : nullptr;
+}
+
+QStringList TestTeam::together(int n, const std::function<QString(Store&, int)>& work)
+{
+    std::atomic<int> ready {0};
+    QList<QThread*> threads;
+    QStringList failures(n);
+    for (int i = 0; i < n; ++i) {
+        threads << QThread::create([&, i] {
+            auto store = openStore(m_temp->path);
+            ++ready;
+            while (ready < n)
+                QThread::yieldCurrentThread();
+            failures[i] = store ? work(**store, i) : store.error();
+        });
+        threads.last()->start();
+    }
+    for (QThread* t : threads) {
+        t->wait();
+        delete t;
+    }
+    failures.removeAll(QString());
+    return failures;
+}
+
+void TestTeam::windowsAreServedDifferentKeywords()
+{
+    QVERIFY_OK(m_store->insertKeywords({u"a"_s, u"b"_s, u"c"_s, u"d"_s}));
+    addClasses({{{}, u"甲"_s, u"1"_s}});
+    auto other = another();
+    QVERIFY(other);
+    QCOMPARE(m_store->nextUnsorted()->value().keywords, u"a"_s);
+    QCOMPARE(other->nextUnsorted()->value().keywords, u"b"_s);
+    // Asking again keeps what each holds.
+    QCOMPARE(m_store->nextUnsorted()->value().keywords, u"a"_s);
+    // Filing moves on past what the other holds; what the other held is free once it has moved on.
+    QCOMPARE(m_store->fileKeyword(1, u"001"_s, u"甲"_s).value(), Store::Change::Done);
+    QCOMPARE(m_store->nextUnsorted()->value().keywords, u"c"_s);
+    QCOMPARE(other->holdKeyword(3).value(), false);
+    QCOMPARE(other->holdKeyword(4).value(), true);
+    QCOMPARE(m_store->holdKeyword(2).value(), true);
+    // A window that goes lets go of its keyword.
+    other.reset();
+    QCOMPARE(m_store->holdKeyword(4).value(), true);
+    auto third = another();
+    QCOMPARE(third->nextUnsorted()->value().keywords, u"b"_s);
+}
+
+void TestTeam::writesCheckWhatTheOthersDid()
+{
+    addClasses({{{}, u"甲"_s, u"1"_s}});
+    QVERIFY_OK(m_store->insertKeywords({u"a"_s, u"b"_s}));
+    auto other = another();
+    QCOMPARE(m_store->nextUnsorted()->value().id, 1);
+    QCOMPARE(other->nextUnsorted()->value().id, 2);
+    QCOMPARE(other->fileKeyword(2, u"001"_s, u"甲"_s).value(), Store::Change::Done);
+    // Both grids list keyword 2; one window takes it back, and then it is that window's.
+    QCOMPARE(m_store->unfileKeyword(2, u"001"_s).value(), Store::Change::Done);
+    QCOMPARE(other->unfileKeyword(2, u"001"_s).value(), Store::Change::Moved);
+    QCOMPARE(other->nextUnsorted()->value().id, 1);
+    // Everything deleted elsewhere: the keyword held is gone.
+    QVERIFY_OK(other->deleteAllKeywords());
+    QCOMPARE(m_store->fileKeyword(2, u"001"_s, u"甲"_s).value(), Store::Change::Gone);
+}
+
+void TestTeam::classesAddedAndDeletedAtOnce()
+{
+    // Four operators add classes under one parent at the same moment: every code is different, and the
+    // counter has advanced once for each.
+    QCOMPARE(together(4,
+                      [](Store& store, int who) {
+                          for (int i = 0; i < 15; ++i) {
+                              if (const auto added = store.addClass({}, u"类%1-%2"_s.arg(who).arg(i), {}); !added)
+                                  return added.error();
+                          }
+                          return QString();
+                      }),
+             QStringList());
+    QCOMPARE(m_raw->value(u"SELECT count(DISTINCT code) FROM KeyClass WHERE code <> ''"_s), u"60"_s);
+    QCOMPARE(m_raw->value(u"SELECT maxnext FROM KeyClass WHERE code = ''"_s), u"60"_s);
+
+    // An operator files into a class while another deletes it; the filing is slow (a trigger sleeps in it), so
+    // the delete comes in the middle of it. The delete waits and finds the class no longer empty.
+    QVERIFY_OK(m_store->insertKeywords({u"词"_s}));
+    QVERIFY(m_raw->exec(u"CREATE FUNCTION slow() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN"
+                        u" PERFORM pg_sleep(0.3); RETURN NEW; END $$"_s));
+    QVERIFY(m_raw->exec(u"CREATE TRIGGER slow BEFORE UPDATE ON Korvels FOR EACH ROW EXECUTE FUNCTION slow()"_s));
+    std::atomic<int> outcome {-1};
+    QCOMPARE(together(2,
+                      [&](Store& store, int who) {
+                          if (who == 0) {
+                              const auto filed = store.fileKeyword(1, u"001"_s, u"类"_s);
+                              return filed ? QString() : filed.error();
+                          }
+                          QThread::msleep(100);
+                          const auto deleted = store.deleteClassIfEmpty(u"001"_s);
+                          outcome = deleted ? int(*deleted) : -1;
+                          return deleted ? QString() : deleted.error();
+                      }),
+             QStringList());
+    QCOMPARE(outcome, int(Store::ClassDeletion::NotEmpty));
+    QCOMPARE(m_raw->value(u"SELECT classcode FROM Korvels"_s), u"001"_s);
+    QCOMPARE(m_raw->value(u"SELECT count(*) FROM KeyClass WHERE code = '001'"_s), u"1"_s);
+}
+
+void TestTeam::twoBatchesAtOnceStoreNoKeywordTwice()
+{
+    // Two batches that share half their keywords, in different cases, run at once with duplicates left out.
+    QCOMPARE(together(2,
+                      [](Store& store, int who) {
+                          QString text;
+                          for (int i = 0; i < 30000; ++i)
+                              text += (who == 0 ? u"Key%1\n"_s : u"KEY%1\n"_s).arg(i + who * 15000);
+                          Batch batch(store, true);
+                          TextLines lines(text);
+                          const std::atomic<bool> cancel {false};
+                          const Status done = batch.run(lines, cancel);
+                          if (!done)
+                              return done.error();
+                          return batch.counts().added + batch.counts().duplicates == 30000 ? QString()
+                                                                                           : u"lines lost"_s;
+                      }),
+             QStringList());
+    QCOMPARE(m_raw->value(u"SELECT count(*) FROM Korvels"_s), u"45000"_s);
+    QCOMPARE(m_raw->value(u"SELECT count(DISTINCT lower(keywords)) FROM Korvels"_s), u"45000"_s);
+}
+
+void TestTeam::windowsSeeTheOthersChanges()
+{
+    addClasses({{{}, u"甲"_s, u"1"_s}, {{}, u"乙"_s, u"2"_s}});
+    QVERIFY_OK(m_store->insertKeywords({u"mine"_s, u"theirs"_s}));
+    open(true);
+    list()->setCurrentItem(list()->topLevelItem(1));
+    auto other = another();
+    // Another operator adds a class and files a keyword into the class selected here.
+    QVERIFY_OK(other->addClass({}, u"丙"_s, u"3"_s));
+    QCOMPARE(other->nextUnsorted()->value().keywords, u"theirs"_s);
+    QVERIFY_OK(other->fileKeyword(2, u"002"_s, u"乙"_s));
+    QTRY_COMPARE_WITH_TIMEOUT(list()->topLevelItemCount(), 3, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->gridModel()->dataRowCount(), 1, 2000);
+    QCOMPARE(m_window->quickKeys(), QStringList({u"1"_s, u"2"_s, u"3"_s, QString()}));
+    // The selection and the current keyword stay where the operator left them.
+    QCOMPARE(m_window->selCode(), u"002"_s);
+    QCOMPARE(txtKey()->text(), u"mine"_s);
+    QCOMPARE(messages(), QStringList());
+}
+
+QTEST_MAIN(TestTeam)
+#include "TestTeam.moc"

@@ -1,6 +1,7 @@
 #include "Module1.h"
 
 #include "store/Store.h"
+#include "store/postgres/Location.h"
 #include "ui/MessageBox.h"
 #include "ui/Product.h"
 #include "ui/main/frmKorvel.h"
@@ -33,12 +34,15 @@ Store& Conn()
 
 bool OpenDatabase(const QString& location)
 {
-    // One window per store: a second one would show classes and grids that the first one changes under it.
-    // A lock left by a process that died is taken over.
-    s_lock = std::make_unique<QLockFile>(location + u".lock"_s);
-    s_lock->setStaleLockTime(0);
+    // One window per store file: a second one would show classes and grids that the first one changes under it.
+    // A lock left by a process that died is taken over. On a server, windows share the store as a team.
+    const bool onServer = PgLocation::isServer(location);
+    if (!onServer) {
+        s_lock = std::make_unique<QLockFile>(location + u".lock"_s);
+        s_lock->setStaleLockTime(0);
+    }
     Status opened;
-    if (!s_lock->tryLock(0) && s_lock->error() == QLockFile::LockFailedError) {
+    if (s_lock && !s_lock->tryLock(0) && s_lock->error() == QLockFile::LockFailedError) {
         qint64 pid = 0;
         s_lock->getLockInfo(&pid, nullptr, nullptr);
         opened = Status::failure(u"这个数据库已经在另一个关键词分类窗口中打开（进程 %1）。"_s.arg(pid));
@@ -49,8 +53,10 @@ bool OpenDatabase(const QString& location)
     }
     if (opened)
         return true;
-    MessageBox::show(nullptr, opened.error() + u"\n数据库文件："_s + QDir::toNativeSeparators(location),
-                     productTitle(), MessageBox::Icon::None, MessageBox::Buttons::Ok, MessageBox::Answer::Ok);
+    const QString where = onServer ? u"\n数据库："_s + PgLocation::describe(location)
+                                   : u"\n数据库文件："_s + QDir::toNativeSeparators(location);
+    MessageBox::show(nullptr, opened.error() + where, productTitle(), MessageBox::Icon::None, MessageBox::Buttons::Ok,
+                     MessageBox::Answer::Ok);
     return false;
 }
 

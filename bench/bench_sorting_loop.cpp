@@ -1,7 +1,8 @@
 // Builds a store of a million keywords (or ten times that with --scale 10) and measures, with the real window
 // offscreen, what the operator meets while sorting: start-up, selecting classes, filing, memory, export.
 // Usage: bench_sorting_loop [--scale N] [--sync=normal] [STORE]
-//   The store is built when the file does not exist; keep it to rerun fast (filings change it a little).
+//   The store is built when it does not open (no such file, or a database without the tables); keep it to rerun
+//   fast (filings change it a little). STORE may name a PostgreSQL database, as --db does.
 
 #include "BenchSupport.h"
 #include "store/export/Export.h"
@@ -109,7 +110,8 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     if (path.isEmpty())
         path = dir.filePath(u"Data.db"_s);
-    if (!QFile::exists(path) && !build(path, scale))
+    // A store that does not open yet (a missing file, an empty database) is built first.
+    if (!openStore(path) && !build(path, scale))
         return 1;
 
     QElapsedTimer timer;

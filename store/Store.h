@@ -87,6 +87,15 @@ public:
     // How many keywords of one class are newer than id: its position in the class.
     virtual Result<qint64> classPosition(const QString& classCode, qint64 id) = 0;
 
+    // Whole stores, for copying one into another.
+    virtual Result<QList<ClassRow>> allClasses() = 0;
+    // Up to limit keywords with ids above afterId, by id.
+    virtual Result<QList<KeywordRow>> keywordsAfter(qint64 afterId, int limit) = 0;
+    // Puts these classes, ids and counters as given, in place of every class in the store, in one transaction.
+    virtual Status replaceClasses(const QList<ClassRow>& classes) = 0;
+    // A text as this store would keep it; where it differs from the text, the store cannot hold it exactly.
+    virtual QString storedForm(const QString& text) const = 0;
+
     // Intake.
     // The prints of every stored keyword, for a batch's duplicate test.
     virtual Status loadPrints(KeywordPrints& into) = 0;

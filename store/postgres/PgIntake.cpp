@@ -266,11 +266,8 @@ Result<qint64> PgStore::importRows(const QList<KeywordRow>& rows)
         if (!withIds.isEmpty()) {
             if (const Status copied = copyIn(u"COPY Korvels(id, "_s + columns, withIds); !copied)
                 return copied;
-            // New rows go on above the ids given.
-            const Status moved = m_connection.run(u"SELECT setval(pg_get_serial_sequence('korvels', 'id'),"
-                                                  u" (SELECT max(id) FROM Korvels))"_s);
-            if (!moved)
-                return moved;
+            if (const Status followed = followIds(u"korvels"_s); !followed)
+                return followed;
         }
         if (!withoutIds.isEmpty()) {
             if (const Status copied = copyIn(u"COPY Korvels("_s + columns, withoutIds); !copied)

@@ -51,13 +51,18 @@ const char* const Statements[] = {
     "CREATE FUNCTION korvel_key(id bigint) RETURNS bigint LANGUAGE sql IMMUTABLE"
     " AS $$ SELECT 5427400500934868992 | (id & 281474976710655) $$",
     // The lowest-id unsorted keyword that no other window holds; this window then holds it, and lets go of the
-    // one it held before.
+    // one it held before. A keyword found in the loop may have been filed since the loop began: what counts is
+    // the row as it stands once it is held.
     "CREATE FUNCTION korvel_serve(held bigint) RETURNS SETOF Korvels LANGUAGE plpgsql AS $$"
-    " DECLARE r Korvels%ROWTYPE; BEGIN"
+    " DECLARE r Korvels%ROWTYPE; now Korvels%ROWTYPE; BEGIN"
     "  FOR r IN SELECT * FROM Korvels WHERE isSet = 0 ORDER BY id LOOP"
     "    IF r.id = held OR pg_try_advisory_lock(korvel_key(r.id)) THEN"
-    "      IF held <> 0 AND held <> r.id THEN PERFORM pg_advisory_unlock(korvel_key(held)); END IF;"
-    "      RETURN NEXT r; RETURN;"
+    "      SELECT * INTO now FROM Korvels WHERE id = r.id AND isSet = 0;"
+    "      IF FOUND THEN"
+    "        IF held <> 0 AND held <> r.id THEN PERFORM pg_advisory_unlock(korvel_key(held)); END IF;"
+    "        RETURN NEXT now; RETURN;"
+    "      END IF;"
+    "      IF r.id <> held THEN PERFORM pg_advisory_unlock(korvel_key(r.id)); END IF;"
     "    END IF;"
     "  END LOOP;"
     "  IF held <> 0 THEN PERFORM pg_advisory_unlock(korvel_key(held)); END IF;"

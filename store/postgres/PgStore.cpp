@@ -75,6 +75,12 @@ QString PgStore::lockForShare() const
     return u" FOR SHARE"_s;
 }
 
+Status PgStore::followIds(const QString& table)
+{
+    // The table is one of the program's own, never a name the operator gave.
+    return m_connection.run(u"SELECT setval(pg_get_serial_sequence('%1', 'id'), max(id)) FROM %1"_s.arg(table));
+}
+
 void PgStore::announce(char what)
 {
     // Best effort: the change is made whether or not the others hear of it at once.

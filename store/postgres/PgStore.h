@@ -39,6 +39,7 @@ public:
 protected:
     QString stored(const QString& value) const override { return serverText(value); }
     QString lockForShare() const override;
+    Status followIds(const QString& table) override;
 
 private:
     // Opens the connection to the server named by location.

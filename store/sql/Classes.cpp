@@ -122,3 +122,31 @@ Result<Store::ClassDeletion> SqlStore::deleteClassIfEmpty(const QString& code)
         return done.as<ClassDeletion>();
     return outcome;
 }
+
+Result<QList<ClassRow>> SqlStore::allClasses()
+{
+    QList<ClassRow> rows;
+    const Status read = m_connection.read(u"SELECT "_s + ClassColumns + u" FROM KeyClass ORDER BY id"_s, {},
+                                          [&](const QSqlQuery& q) { rows.append(classFrom(q)); });
+    if (!read)
+        return read.as<QList<ClassRow>>();
+    return rows;
+}
+
+Status SqlStore::replaceClasses(const QList<ClassRow>& classes)
+{
+    if (const Status safe = beforeWrite(); !safe)
+        return safe;
+    return m_connection.transaction([&]() -> Status {
+        if (const auto cleared = m_connection.execute(u"DELETE FROM KeyClass"_s); !cleared)
+            return Status::of(cleared);
+        for (const ClassRow& c : classes) {
+            const auto inserted = m_connection.execute(
+                u"INSERT INTO KeyClass(id, code, title, qKey, maxnext, path) VALUES (?, ?, ?, ?, ?, ?)"_s,
+                {c.id, stored(c.code), stored(c.title), stored(c.qKey), c.maxnext, stored(c.path)});
+            if (!inserted)
+                return Status::of(inserted);
+        }
+        return followIds(u"keyclass"_s);
+    });
+}

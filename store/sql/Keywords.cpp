@@ -159,3 +159,14 @@ Result<qint64> SqlStore::classPosition(const QString& classCode, qint64 id)
         return read.as<qint64>();
     return newer;
 }
+
+Result<QList<KeywordRow>> SqlStore::keywordsAfter(qint64 afterId, int limit)
+{
+    QList<KeywordRow> rows;
+    const Status read
+        = m_connection.read(u"SELECT "_s + KeywordColumns + u" FROM Korvels WHERE id > ? ORDER BY id LIMIT ?"_s,
+                            {afterId, limit}, [&](const QSqlQuery& q) { rows.append(keywordFrom(q)); });
+    if (!read)
+        return read.as<QList<KeywordRow>>();
+    return rows;
+}

@@ -29,6 +29,11 @@ public:
     Result<std::optional<qint64>> classIdAt(const QString& classCode, qint64 fromId, qint64 offset) override;
     Result<qint64> classPosition(const QString& classCode, qint64 id) override;
 
+    Result<QList<ClassRow>> allClasses() override;
+    Result<QList<KeywordRow>> keywordsAfter(qint64 afterId, int limit) override;
+    Status replaceClasses(const QList<ClassRow>& classes) override;
+    QString storedForm(const QString& text) const override { return stored(text); }
+
     // For tests that need to bend the connection (a size limit, read-only mode).
     QSqlDatabase database() const { return m_connection.database(); }
 
@@ -41,6 +46,12 @@ protected:
     virtual Status beforeWrite() { return {}; }
     // What a query appends to lock the rows it reads against a concurrent delete, where the engine needs it.
     virtual QString lockForShare() const { return {}; }
+    // After rows were stored with ids of their own, new rows of the table get ids above them.
+    virtual Status followIds(const QString& table)
+    {
+        Q_UNUSED(table);
+        return {};
+    }
     // Why a write that changed no row changed none: the row is gone, or in another state now.
     Result<Change> whyUnchanged(qint64 id);
 

@@ -31,3 +31,17 @@ struct ClassCount
     QString code;
     qint64 count = 0;
 };
+
+// A keyword found by its text, with the path of the class it is filed in (empty when unsorted).
+struct FoundKeyword
+{
+    KeywordRow row;
+    QString classPath;
+};
+
+// How many keywords the store holds, and how many of them wait to be filed.
+struct KeywordTotals
+{
+    qint64 total = 0;
+    qint64 unsorted = 0;
+};

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -87,6 +88,17 @@ public:
     // How many keywords of one class are newer than id: its position in the class.
     virtual Result<qint64> classPosition(const QString& classCode, qint64 id) = 0;
 
+    // Finding and counting.
+    // Keywords that contain text (ASCII letters compare without case, everything else exactly), by id, at most
+    // limit of them.
+    virtual Result<QList<FoundKeyword>> findKeywords(const QString& text, int limit) = 0;
+    virtual Result<KeywordTotals> keywordTotals() = 0;
+    // How many keywords are filed in the class of code and below it.
+    virtual Result<qint64> subtreeCount(const QString& code) = 0;
+    // The class code and the text of filed keywords, newest first, at most limit of them: what suggestions learn.
+    virtual Status readFiled(qint64 limit, const std::function<void(const QString& code, const QString& keyword)>& each)
+        = 0;
+
     // Whole stores, for copying one into another.
     virtual Result<QList<ClassRow>> allClasses() = 0;
     // Up to limit keywords with ids above afterId, by id.
@@ -113,8 +125,9 @@ signals:
     // Another window of the team changed the classes, or which keywords are filed, or added keywords.
     void changedElsewhere(bool classes, bool keywords);
     void keywordFiled(const KeywordRow& row);
-    void keywordUnfiled(qint64 id, const QString& classCode);
-    void keywordDeleted(qint64 id, const QString& classCode);
+    // The row as it was before: the class it was filed under, or none.
+    void keywordUnfiled(const KeywordRow& row);
+    void keywordDeleted(const KeywordRow& row);
     void allKeywordsDeleted();
 };
 

@@ -254,8 +254,9 @@ void TestStore::writesCheckTheRowTheyExpect()
     connect(m_store.get(), &Store::keywordFiled, this,
             [&](const KeywordRow& row) { announced.append({row.id, u"filed "_s + row.classcode}); });
     connect(m_store.get(), &Store::keywordUnfiled, this,
-            [&](qint64 id, const QString& code) { announced.append({id, u"unfiled "_s + code}); });
-    connect(m_store.get(), &Store::keywordDeleted, this, [&](qint64 id, const QString&) { announced.append({id, u"deleted"_s}); });
+            [&](const KeywordRow& row) { announced.append({row.id, u"unfiled "_s + row.classcode + row.keywords}); });
+    connect(m_store.get(), &Store::keywordDeleted, this,
+            [&](const KeywordRow& row) { announced.append({row.id, u"deleted "_s + row.keywords}); });
 
     QCOMPARE(m_store->fileKeyword(1, u"001"_s, u"甲"_s).value(), Store::Change::Done);
     QCOMPARE(m_store->fileKeyword(1, u"001"_s, u"甲"_s).value(), Store::Change::Moved);
@@ -268,7 +269,8 @@ void TestStore::writesCheckTheRowTheyExpect()
     QCOMPARE(m_store->deleteKeyword(1).value(), Store::Change::Done);
     QCOMPARE(m_store->deleteKeyword(1).value(), Store::Change::Gone);
     // Only what was done is announced.
-    QCOMPARE(announced, (QList<std::pair<qint64, QString>>{{1, u"filed 001"_s}, {1, u"unfiled 001"_s}, {1, u"deleted"_s}}));
+    QCOMPARE(announced,
+             (QList<std::pair<qint64, QString>> {{1, u"filed 001"_s}, {1, u"unfiled 001a"_s}, {1, u"deleted a"_s}}));
     QCOMPARE(RawDb(m_temp->path).rows(u"SELECT id, isSet, classcode FROM Korvels"_s), QStringList(u"2|0|"_s));
 
     // A class with a keyword below it stays; an empty one goes, with its subclasses left in place.

@@ -35,6 +35,7 @@ public:
     Status loadPrints(KeywordPrints& into) override;
     Status addChunk(const QList<QString>& keywords, KeywordPrints* seen, ChunkCounts& counts) override;
     Result<qint64> importRows(const QList<KeywordRow>& rows) override;
+    Result<QList<FoundKeyword>> findKeywords(const QString& text, int limit) override;
 
 protected:
     QString stored(const QString& value) const override { return serverText(value); }

@@ -76,13 +76,18 @@ Result<Store::Change> SqlStore::unfileKeyword(qint64 id, const QString& classCod
     if (const Status safe = beforeWrite(); !safe)
         return safe.as<Change>();
     const QString code = stored(classCode);
-    const auto changed = m_connection.execute(
-        u"UPDATE Korvels SET isSet = 0, classcode = '', classname = '' WHERE id = ? AND classcode = ?"_s, {id, code});
-    if (!changed)
-        return changed.as<Change>();
-    if (*changed == 0)
+    std::optional<KeywordRow> before;
+    const Status read = m_connection.read(
+        u"UPDATE Korvels SET isSet = 0, classcode = '', classname = '' WHERE id = ? AND classcode = ? RETURNING "_s
+            + KeywordColumns,
+        {id, code}, [&](const QSqlQuery& q) { before = keywordFrom(q); });
+    if (!read)
+        return read.as<Change>();
+    if (!before)
         return whyUnchanged(id);
-    emit keywordUnfiled(id, code);
+    // Announced as it was before: filed under its class.
+    before->classcode = code;
+    emit keywordUnfiled(*before);
     return Change::Done;
 }
 
@@ -90,14 +95,15 @@ Result<Store::Change> SqlStore::deleteKeyword(qint64 id)
 {
     if (const Status safe = beforeWrite(); !safe)
         return safe.as<Change>();
-    std::optional<QString> classCode;
-    const Status read = m_connection.read(u"DELETE FROM Korvels WHERE id = ? AND isSet = 0 RETURNING classcode"_s, {id},
-                                          [&](const QSqlQuery& q) { classCode = q.value(0).toString(); });
+    std::optional<KeywordRow> gone;
+    const Status read
+        = m_connection.read(u"DELETE FROM Korvels WHERE id = ? AND isSet = 0 RETURNING "_s + KeywordColumns, {id},
+                            [&](const QSqlQuery& q) { gone = keywordFrom(q); });
     if (!read)
         return read.as<Change>();
-    if (!classCode)
+    if (!gone)
         return whyUnchanged(id);
-    emit keywordDeleted(id, *classCode);
+    emit keywordDeleted(*gone);
     return Change::Done;
 }
 

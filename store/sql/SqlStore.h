@@ -29,6 +29,10 @@ public:
     Result<std::optional<qint64>> classIdAt(const QString& classCode, qint64 fromId, qint64 offset) override;
     Result<qint64> classPosition(const QString& classCode, qint64 id) override;
 
+    Result<KeywordTotals> keywordTotals() override;
+    Result<qint64> subtreeCount(const QString& code) override;
+    Status readFiled(qint64 limit, const std::function<void(const QString&, const QString&)>& each) override;
+
     Result<QList<ClassRow>> allClasses() override;
     Result<QList<KeywordRow>> keywordsAfter(qint64 afterId, int limit) override;
     Status replaceClasses(const QList<ClassRow>& classes) override;
@@ -56,6 +60,10 @@ protected:
     Result<Change> whyUnchanged(qint64 id);
 
     static KeywordRow keywordFrom(const QSqlQuery& q);
+    // A LIKE pattern that matches text anywhere, its wildcards taken literally (escaped with a backslash).
+    static QString containsPattern(const QString& text);
+    // Whether a keyword contains text by the find rule: ASCII letters without case, everything else exactly.
+    static bool contains(const QString& keyword, const QString& text);
     static const QString KeywordColumns;
 
     Connection m_connection;

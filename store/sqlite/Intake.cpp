@@ -1,131 +1,37 @@
 #include "SqliteStore.h"
 
+#include "Native.h"
+
 #include "store/intake/KeywordPrints.h"
 #include "store/StoredText.h"
 
-#include <QFile>
-
-#include <sqlite3.h>
-#include <thread>
 
 using namespace Qt::StringLiterals;
 
-// Batches of keywords go through SQLite's own interface: a QSqlQuery would copy every value into a QVariant,
-// which makes a million-line batch several times slower.
-namespace {
-
-class NativeStatement
-{
-public:
-    NativeStatement(sqlite3* db, const char* sql)
-        : m_db(db)
-    {
-        if (!db || sqlite3_prepare_v2(db, sql, -1, &m_statement, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(m_statement);
-            m_statement = nullptr;
-        }
-    }
-    ~NativeStatement() { sqlite3_finalize(m_statement); }
-    NativeStatement(const NativeStatement&) = delete;
-    NativeStatement& operator=(const NativeStatement&) = delete;
-
-    explicit operator bool() const { return m_statement != nullptr; }
-    QString error() const { return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : u"数据库未打开。"_s; }
-    void bind(int column, const QByteArray& text)
-    {
-        sqlite3_bind_text(m_statement, column, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-    }
-    void bind(int column, qint64 value) { sqlite3_bind_int64(m_statement, column, value); }
-    void bindNull(int column) { sqlite3_bind_null(m_statement, column); }
-    // Runs an insert; false with the reason in error() when the store refused it.
-    bool run()
-    {
-        const int rc = sqlite3_step(m_statement);
-        sqlite3_reset(m_statement);
-        return rc == SQLITE_DONE;
-    }
-    // Steps a query; false at its end or on an error.
-    bool next() { return (m_rc = sqlite3_step(m_statement)) == SQLITE_ROW; }
-    void reset() { sqlite3_reset(m_statement); }
-    qint64 integer(int column) const { return sqlite3_column_int64(m_statement, column); }
-    bool failed() const { return m_rc != SQLITE_DONE && m_rc != SQLITE_ROW; }
-    QByteArrayView text(int column) const
-    {
-        return {reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column)),
-                sqlite3_column_bytes(m_statement, column)};
-    }
-
-private:
-    sqlite3* m_db = nullptr;
-    sqlite3_stmt* m_statement = nullptr;
-    int m_rc = SQLITE_DONE;
-};
-
-} // namespace
-
-namespace {
-
-// The prints of the keywords with ids in [from, to], sorted.
-Status scanPrints(sqlite3* db, qint64 from, qint64 to, std::vector<KeywordPrints::Entry>& entries)
-{
-    NativeStatement range(db, "SELECT id, keywords FROM Korvels WHERE id BETWEEN ?1 AND ?2");
-    if (!range)
-        return Status::failure(range.error());
-    range.bind(1, from);
-    range.bind(2, to);
-    while (range.next())
-        entries.push_back({KeywordPrints::of(range.text(1)), range.integer(0)});
-    if (range.failed())
-        return Status::failure(range.error());
-    KeywordPrints::sort(entries);
-    return {};
-}
-
-} // namespace
 
 Status SqliteStore::loadPrints(KeywordPrints& into)
 {
-    // Each on its own, the smallest and the largest id are one step down the table.
-    NativeStatement smallest(handle(), "SELECT min(id) FROM Korvels");
-    NativeStatement largest(handle(), "SELECT max(id) FROM Korvels");
-    if (!smallest.next() || !largest.next())
-        return Status::failure(smallest.failed() ? smallest.error() : largest.error());
-    const qint64 first = smallest.integer(0);
-    const qint64 last = largest.integer(0);
-    // The rows fill at most the ids between; room for more than a store's worth is never touched, so never used.
-    const size_t room = size_t(std::clamp<qint64>(last - first + 1, 0, qint64(1) << 26));
-    // A large store is read in two halves at once, the upper one over a connection of its own on another thread:
-    // reading and sorting ten million keywords takes half the time.
-    const bool inHalves = room > 200000 && m_path != u":memory:"_s;
-    const qint64 middle = inHalves ? first + (last - first) / 2 : last;
-    std::vector<KeywordPrints::Entry> lower;
-    std::vector<KeywordPrints::Entry> upper;
-    lower.reserve(inHalves ? room / 2 + 1 : room);
-    Status upperRead;
-    std::thread helper;
-    if (inHalves) {
-        helper = std::thread([&] {
-            sqlite3* db = nullptr;
-            const QByteArray path = QFile::encodeName(m_path);
-            if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-                sqlite3_busy_timeout(db, 3000);
-                upper.reserve(room / 2 + 1);
-                upperRead = scanPrints(db, middle + 1, last, upper);
-            } else {
-                upperRead = Status::failure(QString::fromUtf8(sqlite3_errmsg(db)));
-            }
-            sqlite3_close(db);
-        });
-    }
-    const Status lowerRead = scanPrints(handle(), first, middle, lower);
-    if (helper.joinable())
-        helper.join();
-    if (!lowerRead)
-        return lowerRead;
-    if (!upperRead)
-        return upperRead;
-    into.addStored(std::move(lower));
-    into.addStored(std::move(upper));
+    std::vector<KeywordPrints::Entry> halves[2];
+    const Status read = scanInHalves([&](sqlite3* db, qint64 from, qint64 to, int half) {
+        std::vector<KeywordPrints::Entry>& entries = halves[half];
+        NativeStatement range(db, "SELECT id, keywords FROM Korvels WHERE id BETWEEN ?1 AND ?2");
+        if (!range)
+            return Status::failure(range.error());
+        range.bind(1, from);
+        range.bind(2, to);
+        // The rows fill at most the ids between; room for more than a store's worth is never touched.
+        entries.reserve(size_t(std::clamp<qint64>(to - from + 1, 0, qint64(1) << 25)));
+        while (range.next())
+            entries.push_back({KeywordPrints::of(range.text(1)), range.integer(0)});
+        if (range.failed())
+            return Status::failure(range.error());
+        KeywordPrints::sort(entries);
+        return Status();
+    });
+    if (!read)
+        return read;
+    for (auto& half : halves)
+        into.addStored(std::move(half));
     return {};
 }
 

@@ -26,6 +26,7 @@ public:
     Status loadPrints(KeywordPrints& into) override;
     Status addChunk(const QList<QString>& keywords, KeywordPrints* seen, ChunkCounts& counts) override;
     Result<qint64> importRows(const QList<KeywordRow>& rows) override;
+    Result<QList<FoundKeyword>> findKeywords(const QString& text, int limit) override;
 
 protected:
     Status beforeWrite() override;
@@ -33,6 +34,10 @@ protected:
 private:
     // SQLite's own handle under the Qt connection, for the reads and writes of many rows.
     sqlite3* handle() const;
+    // Runs scan over the keywords in two halves of their ids at once: the lower one (half 0) on this connection,
+    // the upper one (half 1) over a read-only connection of its own on another thread. Reading a large store
+    // takes half the time; a small store, or one in memory, is read in one go as the lower half.
+    Status scanInHalves(const std::function<Status(sqlite3* db, qint64 from, qint64 to, int half)>& scan);
 
     QString m_path;
 };

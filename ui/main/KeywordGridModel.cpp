@@ -13,9 +13,9 @@ KeywordGridModel::KeywordGridModel(Store& store, QObject* parent)
     connect(&store, &Store::keywordFiled, this,
             [this](const KeywordRow& row) { notice({Notice::Filed, row.id, row.classcode}); });
     connect(&store, &Store::keywordUnfiled, this,
-            [this](qint64 id, const QString& code) { notice({Notice::Left, id, code}); });
+            [this](const KeywordRow& row) { notice({Notice::Left, row.id, row.classcode}); });
     connect(&store, &Store::keywordDeleted, this,
-            [this](qint64 id, const QString& code) { notice({Notice::Left, id, code}); });
+            [this](const KeywordRow& row) { notice({Notice::Left, row.id, row.classcode}); });
     connect(&store, &Store::allKeywordsDeleted, this, [this] { notice({Notice::AllDeleted, 0, {}}); });
 }
 

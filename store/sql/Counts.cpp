@@ -1,0 +1,56 @@
+#include "SqlStore.h"
+
+#include "store/ClassCode.h"
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+Result<KeywordTotals> SqlStore::keywordTotals()
+{
+    KeywordTotals totals;
+    Status read = m_connection.read(u"SELECT count(*) FROM Korvels"_s, {},
+                                    [&](const QSqlQuery& q) { totals.total = q.value(0).toLongLong(); });
+    if (read)
+        read = m_connection.read(u"SELECT count(*) FROM Korvels WHERE isSet = 0"_s, {},
+                                 [&](const QSqlQuery& q) { totals.unsorted = q.value(0).toLongLong(); });
+    if (!read)
+        return read.as<KeywordTotals>();
+    return totals;
+}
+
+Result<qint64> SqlStore::subtreeCount(const QString& code)
+{
+    qint64 count = 0;
+    const QString root = stored(code);
+    const Status read = m_connection.read(
+        u"SELECT coalesce(sum(n), 0) FROM ClassCounts WHERE classcode >= ? AND classcode < ?"_s,
+        {root, ClassCode::subtreeEnd(root)}, [&](const QSqlQuery& q) { count = q.value(0).toLongLong(); });
+    if (!read)
+        return read.as<qint64>();
+    return count;
+}
+
+Status SqlStore::readFiled(qint64 limit, const std::function<void(const QString&, const QString&)>& each)
+{
+    return m_connection.read(
+        u"SELECT classcode, keywords FROM Korvels WHERE isSet = 1 AND classcode <> '' ORDER BY id DESC LIMIT ?"_s,
+        {limit}, [&](const QSqlQuery& q) { each(q.value(0).toString(), q.value(1).toString()); });
+}
+
+QString SqlStore::containsPattern(const QString& text)
+{
+    QString escaped = text;
+    escaped.replace(u'\\', u"\\\\"_s).replace(u'%', u"\\%"_s).replace(u'_', u"\\_"_s);
+    return u'%' + escaped + u'%';
+}
+
+bool SqlStore::contains(const QString& keyword, const QString& text)
+{
+    const auto folded = [](QString s) {
+        std::transform(s.begin(), s.end(), s.begin(),
+                       [](QChar c) { return c >= u'A' && c <= u'Z' ? QChar(c.unicode() + 32) : c; });
+        return s;
+    };
+    return folded(keyword).contains(folded(text));
+}

@@ -7,10 +7,13 @@
 #include "BenchSupport.h"
 #include "store/export/Export.h"
 #include "ui/FileDialog.h"
+#include "ui/Modal.h"
 #include "ui/main/KeywordGridModel.h"
 #include "ui/main/frmKorvel.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTableView>
@@ -170,6 +173,29 @@ int main(int argc, char** argv)
     }
     report(qPrintable(u"right-button filing into a tree class (subtree %1+)"_s.arg(25000 * scale)), right);
     std::printf("resident memory while sorting: %.1f MB\n", Bench::residentKiB() / 1024.0);
+
+    // Ctrl+F: from a text typed in the find window until the matches are listed.
+    QList<qint64> finds;
+    Modal::setDriver([&](QDialog& d) {
+        auto* box = d.findChild<QLineEdit*>(u"txtFind"_s);
+        for (const QString& text : {u"关键词 4999"_s, u"叶3-4"_s, u"zzzz"_s, u"平2 关键词 12"_s, u"待分类"_s, u"词"_s,
+                                    u"ab"_s, u"关键词 9"_s}) {
+            timer.restart();
+            box->setText(text);
+            finds << timer.nsecsElapsed();
+        }
+    });
+    QTest::keyClick(txtKey, Qt::Key_F, Qt::ControlModifier);
+    report("Ctrl+F: a text typed until its matches are listed", finds);
+    // F5: from the key until the progress window is shown with its counts.
+    QList<qint64> progress;
+    Modal::setDriver([&](QDialog&) { progress << timer.nsecsElapsed(); });
+    for (int i = 0; i < 5; ++i) {
+        timer.restart();
+        QTest::keyClick(txtKey, Qt::Key_F5);
+    }
+    Modal::setDriver({});
+    report("F5: the progress window opened", progress);
 
     // The export of a flat class, as the window runs it: on its own thread and connection, with progress.
     list->setCurrentItem(list->topLevelItem(12));

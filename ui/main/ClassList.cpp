@@ -41,6 +41,7 @@ void frmKorvel::fillClassList(const QList<ClassRow>& classes, const QString& sel
     ListView2->addTopLevelItems(items);
     if (!items.isEmpty())
         ListView2->setCurrentItem(selected ? selected : items.first());
+    showSuggestion();
 }
 
 bool frmKorvel::LoadClassList()

@@ -37,6 +37,7 @@ void frmKorvel::LoadNextKeyword()
     }
     KeyId = (*next)->id;
     txtKey->setText((*next)->keywords);
+    showSuggestion();
 }
 
 void frmKorvel::AssignKeyword()
@@ -50,17 +51,22 @@ void frmKorvel::AssignKeyword()
         MessageBox::inform(this, u"请选择关键词分类！"_s);
         return;
     }
-    const auto filed = Conn.fileKeyword(KeyId, KeyToCode(item->data(0, KeyRole).toString()), item->text(0));
+    fileInto(KeyId, KeyToCode(item->data(0, KeyRole).toString()), item->text(0));
+}
+
+bool frmKorvel::fileInto(qint64 id, const QString& code, const QString& title)
+{
+    const auto filed = Conn.fileKeyword(id, code, title);
     if (!filed) {
         showStoreError(filed.error());
-        return;
+        return false;
     }
     switch (*filed) {
     case Store::Change::Done:
         break;
     case Store::Change::ClassGone:
-        MessageBox::inform(this, u"分类“%1”已不在数据库中，关键词没有设置。"_s.arg(item->text(0)));
-        return;
+        MessageBox::inform(this, u"分类“%1”已不在数据库中，关键词没有设置。"_s.arg(title));
+        return false;
     case Store::Change::Gone:
         MessageBox::inform(this, u"当前关键词已不在数据库中，没有设置。"_s);
         break;
@@ -68,7 +74,10 @@ void frmKorvel::AssignKeyword()
         MessageBox::inform(this, u"当前关键词已被设置到分类中，没有再次设置。"_s);
         break;
     }
-    LoadNextKeyword();
+    // Only the current keyword moves the loop on: a keyword filed again by Ctrl+Y may be another.
+    if (id == KeyId)
+        LoadNextKeyword();
+    return *filed == Store::Change::Done;
 }
 
 bool frmKorvel::Form_KeyPress(const QString& character)
@@ -139,6 +148,7 @@ void frmKorvel::Grid1_MouseDown(Qt::MouseButton button, const QPoint& position)
     if (*returned == Store::Change::Done) {
         KeyId = row.id;
         txtKey->setText(row.keywords);
+        showSuggestion();
         LoadClassKeywords();
         return;
     }

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <limits>
 
+using namespace Qt::StringLiterals;
+
 KeywordGridModel::KeywordGridModel(Store& store, QObject* parent)
     : QAbstractTableModel(parent)
     , m_store(store)
@@ -102,6 +104,18 @@ const KeywordRow* KeywordGridModel::rowAt(int row) const
     const QList<KeywordRow>& rows = m_pages[page];
     const qint64 index = row - page * PageRows;
     return index < rows.size() ? &rows.at(index) : nullptr;
+}
+
+Result<qint64> KeywordGridModel::rowOf(const QString& classCode, qint64 id) const
+{
+    const auto g = std::lower_bound(m_groups.cbegin(), m_groups.cend(), classCode,
+                                    [](const Group& group, const QString& code) { return group.code < code; });
+    if (g == m_groups.cend() || g->code != classCode)
+        return Result<qint64>::failure(u"这个关键词不在表格中。"_s);
+    const auto position = m_store.classPosition(classCode, id);
+    if (!position)
+        return position;
+    return g->start + std::min(*position, g->count - 1);
 }
 
 QVariant KeywordGridModel::data(const QModelIndex& index, int role) const

@@ -41,6 +41,8 @@ public:
     bool isDataRow(int row) const { return row >= 0 && row < dataRowCount(); }
     // The keyword shown at a row; nothing when the store could not read it.
     const KeywordRow* rowAt(int row) const;
+    // The row of a keyword filed under a class of the subtree.
+    Result<qint64> rowOf(const QString& classCode, qint64 id) const;
 
     // Reads the subtree of code. No rows leaves only the header row; the columns and their headers stay as
     // the last load that found rows set them. On failure nothing changes.

@@ -2,6 +2,7 @@
 
 #include "KeywordGridModel.h"
 #include "store/Store.h"
+#include "store/suggest/Suggester.h"
 #include "ui/CommandLabel.h"
 #include "ui/Layout.h"
 #include "ui/MessageBox.h"
@@ -16,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTableView>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -68,7 +70,11 @@ frmKorvel::frmKorvel(Store& conn, QWidget* parent)
     buildControls();
 }
 
-frmKorvel::~frmKorvel() = default;
+frmKorvel::~frmKorvel()
+{
+    if (m_learning)
+        m_learning->wait();
+}
 
 void frmKorvel::buildControls()
 {
@@ -178,6 +184,17 @@ void frmKorvel::buildControls()
     m_refresh->setSingleShot(true);
     connect(m_refresh, &QTimer::timeout, this, &frmKorvel::refreshFromStore);
     connect(&Conn, &Store::changedElsewhere, this, &frmKorvel::changedElsewhere);
+    // Every filing made here counts: for Ctrl+Z, for the suggestions and for the rate of the progress window.
+    connect(&Conn, &Store::keywordFiled, this, [this](const KeywordRow& row) {
+        m_history.filed(row, m_redoing);
+        m_suggester ? m_suggester->learn(row.classcode, row.keywords) : m_toLearn.append({row, true});
+        if (!m_sessionClock.isValid())
+            m_sessionClock.start();
+        ++m_sessionFilings;
+    });
+    connect(&Conn, &Store::keywordUnfiled, this, [this](const KeywordRow& row) {
+        m_suggester ? m_suggester->forget(row.classcode, row.keywords) : m_toLearn.append({row, false});
+    });
 
     // Key preview: the window sees every keystroke before the control that has the focus.
     installEventFilter(this);
@@ -199,6 +216,9 @@ bool frmKorvel::eventFilter(QObject* watched, QEvent* event)
                 break;
         }
         auto* key = static_cast<QKeyEvent*>(event);
+        // The program's own keys never reach the quick keys, nor the control that has the focus.
+        if (CommandKey(*key))
+            return true;
         Form_KeyDown(key->key());
         if (watched == ListView2)
             ListView2_KeyDown(key->key());
@@ -232,6 +252,7 @@ void frmKorvel::Form_Load()
 {
     LoadClassList();
     LoadNextKeyword();
+    learnInBackground();
 }
 
 void frmKorvel::showStoreError(const QString& error)

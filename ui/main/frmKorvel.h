@@ -1,20 +1,27 @@
 #pragma once
 
+#include "FilingHistory.h"
+
+#include <QElapsedTimer>
 #include <QStringList>
 #include <QWidget>
+
+#include <memory>
 
 class CommandLabel;
 class KeywordGridModel;
 class QFrame;
+class QKeyEvent;
+class Suggester;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
 class QTreeWidget;
+class QThread;
 class QTimer;
 class QTreeWidgetItem;
 class Store;
-struct ClassRow;
 
 // The operator's working window: the keyword to file, the classes of one level, and the keywords filed
 // under the selected class. It holds the navigation and filing state and routes every event to its handler.
@@ -77,6 +84,22 @@ private:
     void LoadNextKeyword();
     void AssignKeyword();
     void LoadClassKeywords();
+    // Files a keyword under a class, tells the operator what the store said, and moves the loop on when it was
+    // the current keyword; true when it was filed.
+    bool fileInto(qint64 id, const QString& code, const QString& title);
+
+    // Keys the classic window leaves free: Ctrl+Z, Ctrl+Y, Ctrl+F, F1, F2 and F5; true when the key was one.
+    bool CommandKey(const QKeyEvent& key);
+    void UndoFiling();
+    void RedoFiling();
+    void FindKeyword();
+    void ShowProgress();
+    void ShowKeys();
+    void AcceptSuggestion();
+    // Marks, in the class list, the suggested class for the current keyword or the class of this level it lies
+    // under.
+    void showSuggestion();
+    void learnInBackground();
 
     void showStoreError(const QString& error);
 
@@ -113,6 +136,16 @@ private:
 
     KeywordGridModel* m_gridModel = nullptr;
     QTimer* m_refresh = nullptr;
+    FilingHistory m_history;
+    bool m_redoing = false;
+    std::shared_ptr<Suggester> m_suggester;
+    std::unique_ptr<QThread> m_learning;
+    // Filings (true) and take-backs (false) made while the suggestions still learn.
+    QList<std::pair<KeywordRow, bool>> m_toLearn;
+    QString m_suggested;
+    // This window's filings, for the rate the progress window shows.
+    qint64 m_sessionFilings = 0;
+    QElapsedTimer m_sessionClock;
     bool m_refreshClasses = false;
     bool m_refreshGrid = false;
 };

@@ -95,7 +95,8 @@ public:
     virtual Result<KeywordTotals> keywordTotals() = 0;
     // How many keywords are filed in the class of code and below it.
     virtual Result<qint64> subtreeCount(const QString& code) = 0;
-    // The class code and the text of filed keywords, newest first, at most limit of them: what suggestions learn.
+    // The class code and the text of filed keywords, about limit of them, each class its share, newest first:
+    // what suggestions learn.
     virtual Status readFiled(qint64 limit, const std::function<void(const QString& code, const QString& keyword)>& each)
         = 0;
 

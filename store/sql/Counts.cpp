@@ -33,9 +33,22 @@ Result<qint64> SqlStore::subtreeCount(const QString& code)
 
 Status SqlStore::readFiled(qint64 limit, const std::function<void(const QString&, const QString&)>& each)
 {
-    return m_connection.read(
-        u"SELECT classcode, keywords FROM Korvels WHERE isSet = 1 AND classcode <> '' ORDER BY id DESC LIMIT ?"_s,
-        {limit}, [&](const QSqlQuery& q) { each(q.value(0).toString(), q.value(1).toString()); });
+    // Class by class along the index, each class its share of the limit, newest first: a store of millions reads
+    // only what it gives, whatever lies between.
+    QList<ClassCount> classes;
+    qint64 filed = 0;
+    Status read = m_connection.read(u"SELECT classcode, n FROM ClassCounts WHERE n > 0"_s, {}, [&](const QSqlQuery& q) {
+        classes.append({q.value(0).toString(), q.value(1).toLongLong()});
+        filed += classes.last().count;
+    });
+    for (const ClassCount& c : std::as_const(classes)) {
+        if (!read)
+            break;
+        const qint64 share = filed <= limit ? c.count : std::max<qint64>(1, c.count * limit / filed);
+        read = m_connection.read(u"SELECT keywords FROM Korvels WHERE classcode = ? ORDER BY id DESC LIMIT ?"_s,
+                                 {c.code, share}, [&](const QSqlQuery& q) { each(c.code, q.value(0).toString()); });
+    }
+    return read;
 }
 
 QString SqlStore::containsPattern(const QString& text)

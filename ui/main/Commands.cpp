@@ -240,5 +240,6 @@ void frmKorvel::learnInBackground()
             },
             Qt::QueuedConnection);
     }));
-    m_learning->start();
+    // Learning gives way to the operator's own work.
+    m_learning->start(QThread::LowestPriority);
 }

@@ -1,11 +1,18 @@
 #include "TestSupport.h"
 #include "store/intake/KeywordPrints.h"
 #include "store/intake/Lines.h"
+#include "ui/FileDialog.h"
 #include "ui/Modal.h"
+#include "ui/column/frmColumn.h"
 #include "ui/main/KeywordGridModel.h"
 #include "ui/main/frmKorvel.h"
 
 #include <QAbstractItemView>
+#include <QComboBox>
+#include <QClipboard>
+#include <QMimeData>
+#include <QStringEncoder>
+#include <QUrl>
 #include <QCheckBox>
 #include <QDialog>
 #include <QLineEdit>
@@ -27,6 +34,7 @@ private slots:
     void deletingTheCurrentKeyword();
     void deletingEverything();
     void pendingView();
+    void filesByCtrlOAndByDropping();
 };
 
 void TestIntake::linesAndBlanks()
@@ -262,6 +270,61 @@ void TestIntake::pendingView()
     QCOMPARE(look(), u"k149\n"_s);
     QVERIFY(m_raw->exec(u"UPDATE Korvels SET isSet = 1"_s));
     QCOMPARE(look(), QString());
+}
+
+void TestIntake::filesByCtrlOAndByDropping()
+{
+    QVERIFY_OK(m_store->insertKeywords({u"已有"_s}));
+    open(true);
+    QTemporaryDir dir;
+    const auto write = [&](const QString& name, const QByteArray& bytes) {
+        QFile file(dir.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+        return file.fileName();
+    };
+    const QString text = write(u"list.txt"_s, QStringLiteral("手机\n已有\n\n  \nPhone\r\n").toUtf8());
+    const QString csv = write(u"export.csv"_s, QStringLiteral("id,关键词\n1,phone\n2,\"平板, 电脑\"\n").toUtf8());
+    QStringEncoder gb18030("GB18030");
+    const QString guessed = write(u"gb.txt"_s, gb18030.encode(u"火锅\n奶茶"_s));
+    QString typed;
+    QStringList columns;
+    Modal::setDriver([&](QDialog& d) {
+        if (qobject_cast<frmColumn*>(&d)) {
+            auto* box = d.findChild<QComboBox*>(u"cboColumn"_s);
+            for (int i = 0; i < box->count(); ++i)
+                columns << box->itemText(i);
+            box->setCurrentIndex(1);
+            QTest::mouseClick(d.findChild<QPushButton*>(u"OKButton"_s), Qt::LeftButton);
+            return;
+        }
+        auto* box = d.findChild<QPlainTextEdit*>(u"txtKeys"_s);
+        box->setPlainText(u"typed"_s);
+        // Ctrl+O: a text file and a CSV file, one batch, the box left as it was.
+        FileDialog::setNextFileNames({text, csv});
+        QTest::keyClick(box, Qt::Key_O, Qt::ControlModifier);
+        // Files dropped on the box, or copied in a file manager and pasted: the box takes them as files. The
+        // encoding of this one is a guess: declined, and then taken.
+        for (const MessageBox::Answer answer : {MessageBox::Answer::No, MessageBox::Answer::Yes}) {
+            auto* files = new QMimeData;
+            files->setUrls({QUrl::fromLocalFile(guessed)});
+            QApplication::clipboard()->setMimeData(files);
+            m_messages->answer(answer);
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        }
+        typed = box->toPlainText();
+        QTest::mouseClick(d.findChild<QPushButton*>(u"cmdExit"_s), Qt::LeftButton);
+    });
+    click(u"lblAddWords"_s);
+    QCOMPARE(typed, u"typed"_s);
+    QCOMPARE(columns, QStringList({u"第 1 列：id"_s, u"第 2 列：关键词"_s}));
+    const QStringList shown = messages();
+    QCOMPARE(shown.size(), 4);
+    // The same rules and the same report as for pasted text.
+    QCOMPARE(shown.at(0), u"3个关键词增加成功！2个关键词因为重复未增加！"_s);
+    QVERIFY2(shown.at(1).contains(u"GB18030"_s) && shown.at(1).contains(u"火锅"_s), qPrintable(shown.at(1)));
+    QCOMPARE(shown.at(3), u"2个关键词增加成功！0个关键词因为重复未增加！"_s);
+    QCOMPARE(keywords(), QStringList({u"已有"_s, u"手机"_s, u"Phone"_s, u"平板, 电脑"_s, u"火锅"_s, u"奶茶"_s}));
 }
 
 QTEST_MAIN(TestIntake)

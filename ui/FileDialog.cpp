@@ -24,3 +24,23 @@ void FileDialog::setNextFileName(const QString& fileName)
 {
     nextFileName() = fileName;
 }
+
+namespace {
+std::optional<QStringList>& nextFileNames()
+{
+    static std::optional<QStringList> names;
+    return names;
+}
+} // namespace
+
+QStringList FileDialog::getOpenFileNames(QWidget* parent, const QString& caption, const QString& filters)
+{
+    if (std::optional<QStringList>& next = nextFileNames(); next.has_value())
+        return std::exchange(next, std::nullopt).value();
+    return QFileDialog::getOpenFileNames(parent, caption, QString(), filters);
+}
+
+void FileDialog::setNextFileNames(const QStringList& fileNames)
+{
+    nextFileNames() = fileNames;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -12,6 +13,10 @@ public:
     static QString getSaveFileName(QWidget* parent, const QString& caption, const QString& fileName,
                                    const QString& filters, QString* selectedFilter);
 
+    // Files to open, as many as the operator chose; none when cancelled.
+    static QStringList getOpenFileNames(QWidget* parent, const QString& caption, const QString& filters);
+
     // For tests: the next dialog is not shown and answers with this name (empty: cancelled).
     static void setNextFileName(const QString& fileName);
+    static void setNextFileNames(const QStringList& fileNames);
 };

@@ -57,6 +57,11 @@ private:
     QString m_name;
 };
 
+// Keywords that have broken programs before: quotes, SQL, wildcards, NUL and control characters, emoji and text
+// beyond the basic plane, right-to-left and zero-width text, escapes a workbook would read, a lone surrogate
+// (last but one) and a keyword of 100,000 characters (last).
+QStringList awkwardKeywords();
+
 // A fresh store of the engine under test: a file in its own temporary folder, or a schema of its own.
 struct TempStore
 {

@@ -3,6 +3,7 @@
 #include "store/intake/Lines.h"
 
 #include <QMimeData>
+#include <QUrl>
 
 namespace {
 
@@ -27,8 +28,33 @@ QString KeywordBox::gathered(QStringView text)
     return out;
 }
 
+namespace {
+
+QStringList localFiles(const QMimeData* source)
+{
+    QStringList paths;
+    if (source && source->hasUrls()) {
+        for (const QUrl& url : source->urls()) {
+            if (url.isLocalFile())
+                paths << url.toLocalFile();
+        }
+    }
+    return paths;
+}
+
+} // namespace
+
+bool KeywordBox::canInsertFromMimeData(const QMimeData* source) const
+{
+    return !localFiles(source).isEmpty() || QPlainTextEdit::canInsertFromMimeData(source);
+}
+
 void KeywordBox::insertFromMimeData(const QMimeData* source)
 {
+    if (const QStringList files = localFiles(source); !files.isEmpty()) {
+        emit filesDropped(files);
+        return;
+    }
     if (!source || !source->hasText())
         return QPlainTextEdit::insertFromMimeData(source);
     const QString text = source->text();

@@ -15,6 +15,11 @@ public:
     // A text of many lines as the box takes it in.
     static QString gathered(QStringView text);
 
+signals:
+    // Files dropped on the box: their keywords go to a batch, not into the box.
+    void filesDropped(const QStringList& paths);
+
 protected:
+    bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
 };

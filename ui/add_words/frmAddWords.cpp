@@ -2,12 +2,18 @@
 
 #include "KeywordBox.h"
 #include "store/intake/Batch.h"
+#include "store/intake/KeywordFile.h"
+#include "ui/FileDialog.h"
+#include "ui/Product.h"
+#include "ui/column/frmColumn.h"
 #include "ui/Layout.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
 #include "ui/StoreJob.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -46,6 +52,18 @@ frmAddWords::frmAddWords(Store& conn, QWidget* parent)
 
     connect(cmdAdd, &QPushButton::clicked, this, &frmAddWords::cmdAdd_Click);
     connect(cmdExit, &QPushButton::clicked, this, &frmAddWords::cmdExit_Click);
+    connect(txtKeys, &KeywordBox::filesDropped, this, &frmAddWords::AddFiles);
+}
+
+void frmAddWords::keyPressEvent(QKeyEvent* event)
+{
+    // Ctrl+O, wherever the focus is in the dialog: the controls leave it to the dialog.
+    if (event->matches(QKeySequence::Open)) {
+        AddFiles(FileDialog::getOpenFileNames(this, u"从文件增加关键词"_s,
+                                              u"关键词文件 (*.txt *.csv *.tsv *.xlsx);;所有文件 (*)"_s));
+        return;
+    }
+    FixedDialog::keyPressEvent(event);
 }
 
 bool frmAddWords::Init()
@@ -66,17 +84,55 @@ void frmAddWords::cmdAdd_Click()
         txtKeys->setFocus();
         return;
     }
+    // The raw text keeps every character as typed; the plain-text view would turn no-break spaces into spaces.
+    TextLines source(txtKeys->document()->toRawText());
+    runBatch(source);
+}
+
+void frmAddWords::runBatch(LineSource& source)
+{
     cmdAdd->setEnabled(false);
     cmdExit->setEnabled(false);
-    AddWords();
+    AddWords(source);
     cmdAdd->setEnabled(true);
     cmdExit->setEnabled(true);
 }
 
-void frmAddWords::AddWords()
+void frmAddWords::AddFiles(const QStringList& paths)
 {
-    // The raw text keeps every character as typed; the plain-text view would turn no-break spaces into spaces.
-    TextLines source(txtKeys->document()->toRawText());
+    if (paths.isEmpty())
+        return;
+    // Every file is read and settled before any keyword is stored.
+    std::vector<std::unique_ptr<KeywordFile>> files;
+    for (const QString& path : paths) {
+        auto file = KeywordFile::open(path);
+        if (!file) {
+            MessageBox::inform(this, file.error());
+            return;
+        }
+        KeywordFile& f = **file;
+        if (!f.encodingSure()) {
+            const QString question = u"%1 没有标明编码，猜测是 %2。按 %2 读出的前几行是：\n\n%3\n\n按这个编码增加吗？"_s.arg(
+                QDir::toNativeSeparators(path), f.encoding(), f.preview(5).join(u'\n'));
+            if (MessageBox::show(this, question, productTitle(), MessageBox::Icon::Exclamation,
+                                 MessageBox::Buttons::YesNo, MessageBox::Answer::No)
+                != MessageBox::Answer::Yes)
+                return;
+        }
+        if (f.kind() == KeywordFile::Kind::Csv && f.firstRow().size() > 1) {
+            frmColumn choose(this);
+            if (!choose.Choose(path, f.firstRow()))
+                return;
+            f.chooseColumn(choose.column(), choose.skipFirstRow());
+        }
+        files.push_back(std::move(file).value());
+    }
+    FileLines source(std::move(files));
+    runBatch(source);
+}
+
+void frmAddWords::AddWords(LineSource& source)
+{
     const bool excludeDuplicates = Check1->checkState() != Qt::Unchecked;
     Batch::Counts counts;
     StoreJob job(Conn, u"正在增加关键词…"_s, this);

@@ -2,8 +2,9 @@
 
 #include "ui/FixedDialog.h"
 
+class KeywordBox;
+class LineSource;
 class QCheckBox;
-class QPlainTextEdit;
 class QPushButton;
 class Store;
 
@@ -17,6 +18,9 @@ public:
 
     bool Init();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 signals:
     // A chunk of the running batch is committed; the counts are the batch's so far.
     void chunkStored(qint64 added, qint64 duplicates);
@@ -24,7 +28,11 @@ signals:
 private:
     void cmdAdd_Click();
     void cmdExit_Click();
-    void AddWords();
+    // Runs one batch over source and reports it.
+    void AddWords(LineSource& source);
+    // Ctrl+O or files dropped on txtKeys: their keywords go to one batch, without passing through the box.
+    void AddFiles(const QStringList& paths);
+    void runBatch(LineSource& source);
 
     Store& Conn;
     bool WordsAdded = false;
@@ -32,5 +40,5 @@ private:
     QCheckBox* Check1 = nullptr;
     QPushButton* cmdAdd = nullptr;
     QPushButton* cmdExit = nullptr;
-    QPlainTextEdit* txtKeys = nullptr;
+    KeywordBox* txtKeys = nullptr;
 };

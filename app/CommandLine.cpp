@@ -1,9 +1,7 @@
 #include "CommandLine.h"
 
+#include "Commands.h"
 #include "Module1.h"
-#include "store/Copy.h"
-#include "store/SampleData.h"
-#include "store/Store.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -15,104 +13,115 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void printError(const QString& text)
-{
-    std::fputs(qPrintable(text + u'\n'), stderr);
-}
+const QStringList CommandNames = {u"import"_s, u"export"_s, u"stats"_s, u"check"_s};
 
-int initStore(const QString& path, bool sample)
+int usage(const QString& text)
 {
-    if (const Status created = createStore(path); !created) {
-        printError(u"korvel: cannot create %1: %2"_s.arg(path, created.error()));
-        return 1;
-    }
-    if (sample) {
-        auto store = openStore(path);
-        const Status filled = store ? addSampleData(**store) : Status::of(store);
-        if (!filled) {
-            printError(u"korvel: cannot add the sample data to %1: %2"_s.arg(path, filled.error()));
-            return 1;
-        }
-    }
-    return 0;
-}
-
-// Copies a whole store into another that holds nothing yet, between files and servers either way.
-int copyStores(const QString& from, const QString& to)
-{
-    auto source = openStore(from);
-    if (!source) {
-        printError(u"korvel: cannot open %1: %2"_s.arg(from, source.error()));
-        return 1;
-    }
-    // A target that does not exist yet is made; one that holds the tables already must hold nothing in them.
-    auto target = openStore(to);
-    const bool made = !target;
-    if (made) {
-        if (const Status created = createStore(to); !created) {
-            printError(u"korvel: cannot create %1: %2"_s.arg(to, created.error()));
-            return 1;
-        }
-        target = openStore(to);
-        if (!target) {
-            printError(u"korvel: cannot open %1: %2"_s.arg(to, target.error()));
-            return 1;
-        }
-    }
-    if (const Status copied = copyStore(**source, **target); !copied) {
-        printError(u"korvel: cannot copy %1 to %2: %3"_s.arg(from, to, copied.error()));
-        return 1;
-    }
-    return 0;
+    std::fputs(qPrintable(u"korvel: "_s + text + u" (korvel --help tells more)\n"_s), stderr);
+    return Commands::BadInput;
 }
 
 } // namespace
 
 int runKorvel(int argc, char** argv)
 {
-    // --init, --help and --version must work on a machine without a display, so the window system is
-    // started only when the program is to show its window.
-    bool headless = false;
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray argument(argv[i]);
-        for (const char* option : {"--init", "--copy", "-h", "--help", "--help-all", "-v", "--version"})
-            headless = headless || argument == option || argument.startsWith("--init=") || argument.startsWith("--copy=");
-    }
-    std::unique_ptr<QCoreApplication> app(headless ? new QCoreApplication(argc, argv) : new QApplication(argc, argv));
-    QCoreApplication::setApplicationName(u"korvel"_s);
-    QCoreApplication::setApplicationVersion(QString::fromLatin1(KORVEL_VERSION));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(u"Sorts search keywords into a tree of classes, one keystroke at a time."_s);
+    parser.setApplicationDescription(
+        u"Sorts search keywords into a tree of classes, one keystroke at a time.\n\n"
+        u"Without a command it opens its window. Commands, which need no window:\n"
+        u"  import FILE...         add the keywords of text, CSV or xlsx files\n"
+        u"  export FILE.xlsx|.csv  write every keyword with its class code, class path and state\n"
+        u"  stats                  count the keywords of each class\n"
+        u"  check                  check the store's schema and rows\n"
+        u"Exit status: 0 done, 1 the store failed, 2 bad input (nothing written)."_s);
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption dbOption(u"db"_s,
-                                      u"Open the store at <store> instead of Data.db beside the program: a file, or a "
-                                      u"PostgreSQL database (postgresql://[user@][host][:port]/dbname, or libpq "
-                                      u"keyword=value pairs such as service=korvel)."_s,
-                                      u"store"_s);
-    const QCommandLineOption initOption(u"init"_s, u"Create a new empty store at <store> and exit."_s, u"store"_s);
-    const QCommandLineOption sampleOption(u"sample"_s, u"With --init: add a small class tree and sample keywords."_s);
-    const QCommandLineOption copyOption(
-        u"copy"_s, u"Copy every class and keyword of <store> into the store given after it, which must hold none."_s,
-        u"store"_s);
-    parser.addOptions({dbOption, initOption, sampleOption, copyOption});
-    parser.addPositionalArgument(u"target"_s, u"With --copy: the store to copy into (made when it does not exist)."_s,
-                                 u"[target]"_s);
-    parser.process(*app); // prints help, version or a usage error and exits
+    const QCommandLineOption db(u"db"_s,
+                                u"The store: a file (default Data.db beside the program), or a PostgreSQL database "
+                                u"(postgresql://[user@][host][:port]/dbname, or libpq keyword=value pairs such as "
+                                u"service=korvel)."_s,
+                                u"store"_s);
+    const QCommandLineOption init(u"init"_s, u"Create a new empty store at <store> and exit."_s, u"store"_s);
+    const QCommandLineOption sample(u"sample"_s, u"With --init: add a small class tree and sample keywords."_s);
+    const QCommandLineOption copy(u"copy"_s,
+                                 u"Copy every class and keyword of <store> into the store named after it, made when "
+                                 u"it does not exist and refused when it holds data."_s,
+                                 u"store"_s);
+    const QCommandLineOption keepDuplicates(u"keep-duplicates"_s, u"import: add keywords already stored too."_s);
+    const QCommandLineOption column(u"column"_s, u"import: the column of CSV files to read, from 1 (default 1)."_s,
+                                    u"n"_s);
+    const QCommandLineOption skipHeader(u"skip-header"_s, u"import: the first row of CSV files names the columns."_s);
+    const QCommandLineOption encoding(u"encoding"_s,
+                                      u"import: the encoding of the files (UTF-8, UTF-16, GB18030, ...), where they do "
+                                      u"not tell it themselves."_s,
+                                      u"name"_s);
+    const QCommandLineOption classCode(u"class"_s, u"export: only the keywords filed under this class and below."_s,
+                                       u"code"_s);
+    const QCommandLineOption json(u"json"_s, u"stats: as JSON."_s);
+    parser.addOptions({db, init, sample, copy, keepDuplicates, column, skipHeader, encoding, classCode, json});
+    parser.addPositionalArgument(u"command"_s, u"import, export, stats or check; none opens the window."_s,
+                                 u"[command [arguments]]"_s);
 
-    if (parser.isSet(copyOption)) {
-        if (parser.positionalArguments().size() != 1) {
-            printError(u"korvel: --copy SOURCE TARGET needs one target"_s);
-            return 2;
+    // The window system is started only for the window: everything else works on a machine without a display.
+    const bool parsed = parser.parse(arguments);
+    const QStringList positional = parser.positionalArguments();
+    const QString command = positional.value(0);
+    const bool window = parsed && !parser.isSet(u"help"_s) && !parser.isSet(u"version"_s) && !parser.isSet(init)
+        && !parser.isSet(copy) && positional.isEmpty();
+    std::unique_ptr<QCoreApplication> app(window ? new QApplication(argc, argv) : new QCoreApplication(argc, argv));
+    QCoreApplication::setApplicationName(u"korvel"_s);
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(KORVEL_VERSION));
+    if (!parsed)
+        return usage(parser.errorText());
+    if (parser.isSet(u"help"_s))
+        parser.showHelp(0);
+    if (parser.isSet(u"version"_s))
+        parser.showVersion();
+
+    // Each option with what it goes with.
+    const QList<std::pair<const QCommandLineOption*, QString>> belongs = {
+        {&sample, u"--init"_s}, {&keepDuplicates, u"import"_s}, {&column, u"import"_s}, {&skipHeader, u"import"_s},
+        {&encoding, u"import"_s}, {&classCode, u"export"_s}, {&json, u"stats"_s}};
+    const QString given = parser.isSet(init) ? u"--init"_s : command;
+    for (const auto& [option, with] : belongs) {
+        if (parser.isSet(*option) && with != given)
+            return usage(u"--%1 goes with %2"_s.arg(option->names().first(), with));
+    }
+    if (parser.isSet(copy)) {
+        if (positional.size() != 1)
+            return usage(u"--copy SOURCE TARGET needs one target"_s);
+        return Commands::copy(parser.value(copy), positional.first());
+    }
+    if (parser.isSet(init))
+        return positional.isEmpty() ? Commands::init(parser.value(init), parser.isSet(sample))
+                                    : usage(u"--init takes no command"_s);
+    const QString store = parser.isSet(db) ? parser.value(db) : defaultStorePath();
+    if (window)
+        return Main(store);
+    if (!CommandNames.contains(command))
+        return usage(u"no command %1"_s.arg(command));
+    const QStringList rest = positional.mid(1);
+    if (command == u"import"_s) {
+        Commands::ImportOptions options;
+        options.keepDuplicates = parser.isSet(keepDuplicates);
+        options.skipHeader = parser.isSet(skipHeader);
+        options.encoding = parser.value(encoding);
+        if (parser.isSet(column)) {
+            bool number = false;
+            options.column = parser.value(column).toInt(&number);
+            if (!number || options.column < 1)
+                return usage(u"--column takes a number from 1"_s);
         }
-        return copyStores(parser.value(copyOption), parser.positionalArguments().first());
+        return Commands::import(store, rest, options);
     }
-    if (parser.isSet(initOption))
-        return initStore(parser.value(initOption), parser.isSet(sampleOption));
-    if (parser.isSet(sampleOption)) {
-        printError(u"korvel: --sample goes with --init"_s);
-        return 2;
-    }
-    return Main(parser.isSet(dbOption) ? parser.value(dbOption) : defaultStorePath());
+    if (command == u"export"_s)
+        return rest.size() == 1 ? Commands::exportList(store, parser.value(classCode), rest.first())
+                                : usage(u"export takes one file"_s);
+    if (!rest.isEmpty())
+        return usage(u"%1 takes no arguments"_s.arg(command));
+    return command == u"stats"_s ? Commands::stats(store, parser.isSet(json)) : Commands::check(store);
 }

@@ -100,6 +100,10 @@ public:
     virtual Status readFiled(qint64 limit, const std::function<void(const QString& code, const QString& keyword)>& each)
         = 0;
 
+    // What is wrong with the store, in the operator's words: its file, rows that disagree with each other, class
+    // codes that break the rules. Empty when nothing is.
+    virtual Result<QStringList> problems() = 0;
+
     // Whole stores, for copying one into another.
     virtual Result<QList<ClassRow>> allClasses() = 0;
     // Up to limit keywords with ids above afterId, by id.

@@ -1,15 +1,11 @@
 #include "Export.h"
 
+#include "Writers.h"
 #include "store/Store.h"
 
-#include <QFile>
-#include <QRegularExpression>
-#include <QSaveFile>
+#include <QHash>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <xlsxwriter.h>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -17,155 +13,7 @@ namespace Export {
 
 namespace {
 
-// A cell holds at most this many characters in a workbook.
-constexpr qsizetype MaxCellLength = 32767;
 constexpr int PageSize = 1000;
-
-// Where rows go: begin, a row at a time, then finish (the file takes its place) or nothing at all.
-class Writer
-{
-public:
-    virtual ~Writer() = default;
-    // A cell is a number when it holds a qint64, else text.
-    virtual Status row(const QVariantList& cells) = 0;
-    virtual Status finish() = 0;
-};
-
-class CsvWriter : public Writer
-{
-public:
-    explicit CsvWriter(const QString& fileName)
-        : m_file(fileName)
-    { }
-    Status open()
-    {
-        if (!m_file.open(QIODevice::WriteOnly))
-            return Status::failure(m_file.errorString());
-        // The byte-order mark tells a spreadsheet that the Chinese text is UTF-8.
-        m_file.write("\xEF\xBB\xBF");
-        return {};
-    }
-    Status row(const QVariantList& cells) override
-    {
-        QStringList fields;
-        for (const QVariant& cell : cells)
-            fields << field(cell.toString());
-        m_file.write(fields.join(u',').toUtf8());
-        m_file.write("\r\n");
-        return {};
-    }
-    Status finish() override
-    {
-        if (!m_file.commit())
-            return Status::failure(m_file.errorString());
-        return {};
-    }
-
-private:
-    // Quoted when it holds a separator, a quote or a line break; quotes inside are doubled.
-    static QString field(const QString& value)
-    {
-        if (!value.contains(u',') && !value.contains(u'"') && !value.contains(u'\n') && !value.contains(u'\r'))
-            return value;
-        return u'"' + QString(value).replace(u"\""_s, u"\"\""_s) + u'"';
-    }
-
-    QSaveFile m_file;
-};
-
-class XlsxWriter : public Writer
-{
-public:
-    explicit XlsxWriter(const QString& fileName)
-        : m_fileName(fileName)
-        , m_partial(fileName + u".part"_s)
-    { }
-    ~XlsxWriter() override
-    {
-        if (m_workbook) {
-            workbook_close(m_workbook);
-            QFile::remove(m_partial);
-        }
-    }
-    Status open()
-    {
-        lxw_workbook_options options {};
-        // Rows go out as they are written, so a large class never sits in memory.
-        options.constant_memory = LXW_TRUE;
-        m_workbook = workbook_new_opt(QFile::encodeName(m_partial).constData(), &options);
-        if (!m_workbook)
-            return Status::failure(u"无法创建工作簿。"_s);
-        m_sheet = workbook_add_worksheet(m_workbook, nullptr);
-        return {};
-    }
-    Status row(const QVariantList& cells) override
-    {
-        for (qsizetype column = 0; column < cells.size(); ++column) {
-            const QVariant& cell = cells.at(column);
-            lxw_error error;
-            if (cell.typeId() == QMetaType::LongLong) {
-                error = worksheet_write_number(m_sheet, m_row, lxw_col_t(column), double(cell.toLongLong()), nullptr);
-            } else {
-                const QString text = cell.toString();
-                if (text.size() > MaxCellLength)
-                    return Status::failure(
-                        u"第 %1 行有 %2 个字符，超过 Excel 单元格的上限 %3 个字符。请导出为 CSV 文件。"_s.arg(m_row)
-                            .arg(text.size())
-                            .arg(MaxCellLength));
-                error = worksheet_write_string(m_sheet, m_row, lxw_col_t(column), cellText(text).constData(), nullptr);
-            }
-            if (error)
-                return Status::failure(QString::fromUtf8(lxw_strerror(error)));
-        }
-        ++m_row;
-        return {};
-    }
-    Status finish() override
-    {
-        const lxw_error error = workbook_close(std::exchange(m_workbook, nullptr));
-        if (error == LXW_NO_ERROR
-            && std::rename(QFile::encodeName(m_partial).constData(), QFile::encodeName(m_fileName).constData()) == 0)
-            return {};
-        const QString reason
-            = error ? QString::fromUtf8(lxw_strerror(error)) : QString::fromLocal8Bit(std::strerror(errno));
-        QFile::remove(m_partial);
-        return Status::failure(reason);
-    }
-
-private:
-    // A workbook reads "_xHHHH_" in a cell as an escaped character: a literal one keeps its underscore by
-    // escaping it in turn. A NUL would end the text handed to the writer, so it goes escaped as well; the
-    // writer escapes the other control characters itself.
-    static QByteArray cellText(const QString& value)
-    {
-        static const QRegularExpression escapeLike(u"_(x[0-9A-Fa-f]{4}_)"_s);
-        QString escaped = value;
-        escaped.replace(escapeLike, u"_x005F_\\1"_s);
-        escaped.replace(QChar(u'\0'), u"_x0000_"_s);
-        return escaped.toUtf8();
-    }
-
-    QString m_fileName;
-    QString m_partial;
-    lxw_workbook* m_workbook = nullptr;
-    lxw_worksheet* m_sheet = nullptr;
-    lxw_row_t m_row = 0;
-};
-
-Result<std::unique_ptr<Writer>> openWriter(const QString& fileName, Format format)
-{
-    using R = Result<std::unique_ptr<Writer>>;
-    if (format == Format::Csv) {
-        auto csv = std::make_unique<CsvWriter>(fileName);
-        if (const Status opened = csv->open(); !opened)
-            return opened.as<std::unique_ptr<Writer>>();
-        return R(std::move(csv));
-    }
-    auto xlsx = std::make_unique<XlsxWriter>(fileName);
-    if (const Status opened = xlsx->open(); !opened)
-        return opened.as<std::unique_ptr<Writer>>();
-    return R(std::move(xlsx));
-}
 
 } // namespace
 
@@ -180,48 +28,142 @@ const QStringList& gridHeader()
     return header;
 }
 
+namespace {
+
+// Writes a header and the rows that each page of read() gives (false: no more), reporting and cancelling
+// between pages.
+Result<bool> writeRows(const QString& fileName, Format format, const QStringList& header, qint64 total,
+                       const Progress& progress, const std::function<Result<bool>(QList<QVariantList>& rows)>& read)
+{
+    auto writer = openWriter(fileName, format);
+    if (!writer)
+        return writer.as<bool>();
+    QVariantList names;
+    for (const QString& title : header)
+        names << title;
+    if (const Status written = (*writer)->row(names); !written)
+        return written.as<bool>();
+    qint64 done = 0;
+    QList<QVariantList> rows;
+    while (true) {
+        if (progress.cancel && *progress.cancel)
+            return false;
+        rows.clear();
+        // A page the store cannot read fails the export; it never becomes blank cells.
+        const auto more = read(rows);
+        if (!more)
+            return more;
+        for (const QVariantList& row : std::as_const(rows)) {
+            if (const Status written = (*writer)->row(row); !written)
+                return written.as<bool>();
+        }
+        done += rows.size();
+        if (progress.report)
+            progress.report(done, total);
+        if (!*more)
+            break;
+    }
+    if (const Status finished = (*writer)->finish(); !finished)
+        return finished.as<bool>();
+    return true;
+}
+
+// The keywords of a subtree in the grid's order, a page at a time, as rows made by row().
+class SubtreePages
+{
+public:
+    SubtreePages(Store& store, QList<ClassCount> classes)
+        : m_store(store)
+        , m_classes(std::move(classes))
+    { }
+    qint64 total() const
+    {
+        qint64 n = 0;
+        for (const ClassCount& c : m_classes)
+            n += c.count;
+        return n;
+    }
+    Result<bool> next(QList<QVariantList>& rows, const std::function<QVariantList(const KeywordRow&)>& row)
+    {
+        if (m_class >= m_classes.size())
+            return false;
+        const auto page = m_store.classPage(m_classes.at(m_class).code, m_from, PageSize);
+        if (!page)
+            return page.as<bool>();
+        for (const KeywordRow& k : *page)
+            rows << row(k);
+        if (page->size() < PageSize) {
+            ++m_class;
+            m_from = std::numeric_limits<qint64>::max();
+        } else {
+            m_from = page->last().id - 1;
+        }
+        return m_class < m_classes.size();
+    }
+
+private:
+    Store& m_store;
+    QList<ClassCount> m_classes;
+    qsizetype m_class = 0;
+    qint64 m_from = std::numeric_limits<qint64>::max();
+};
+
+} // namespace
+
 Result<bool> writeSubtree(Store& store, const QString& code, const QString& fileName, Format format,
                           const Progress& progress)
 {
     const auto classes = store.subtreeCounts(code);
     if (!classes)
         return classes.as<bool>();
-    qint64 total = 0;
-    for (const ClassCount& c : *classes)
-        total += c.count;
-    auto writer = openWriter(fileName, format);
-    if (!writer)
-        return writer.as<bool>();
-    QVariantList header;
-    for (const QString& title : gridHeader())
-        header << title;
-    if (const Status written = (*writer)->row(header); !written)
-        return written.as<bool>();
-    qint64 done = 0;
-    for (const ClassCount& c : *classes) {
-        qint64 from = std::numeric_limits<qint64>::max();
-        while (true) {
-            if (progress.cancel && *progress.cancel)
-                return false;
-            // A page the store cannot read fails the export; it never becomes blank cells.
-            const auto page = store.classPage(c.code, from, PageSize);
-            if (!page)
-                return page.as<bool>();
-            for (const KeywordRow& row : *page) {
-                if (const Status written = (*writer)->row({row.id, row.classname, row.keywords}); !written)
-                    return written.as<bool>();
-            }
-            done += page->size();
-            if (progress.report)
-                progress.report(done, total);
-            if (page->size() < PageSize)
-                break;
-            from = page->last().id - 1;
-        }
+    SubtreePages pages(store, *classes);
+    return writeRows(fileName, format, gridHeader(), pages.total(), progress, [&](QList<QVariantList>& rows) {
+        return pages.next(rows, [](const KeywordRow& k) { return QVariantList {k.id, k.classname, k.keywords}; });
+    });
+}
+
+const QStringList& listHeader()
+{
+    static const QStringList header {u"关键词"_s, u"ID"_s, u"分类编码"_s, u"分类"_s, u"状态"_s};
+    return header;
+}
+
+Result<bool> writeList(Store& store, const QString& code, const QString& fileName, Format format,
+                       const Progress& progress)
+{
+    const auto classes = store.allClasses();
+    if (!classes)
+        return classes.as<bool>();
+    QHash<QString, QString> paths;
+    for (const ClassRow& c : *classes)
+        paths.insert(c.code, c.path.startsWith(u" > "_s) ? c.path.mid(3) : c.path);
+    const auto row = [&](const KeywordRow& k) {
+        const bool filed = k.isSet == 1 && !k.classcode.isEmpty();
+        return QVariantList {k.keywords, k.id, k.classcode, paths.value(k.classcode),
+                             filed ? u"已设置"_s : u"未设置"_s};
+    };
+    if (!code.isEmpty()) {
+        const auto counts = store.subtreeCounts(code);
+        if (!counts)
+            return counts.as<bool>();
+        SubtreePages pages(store, *counts);
+        return writeRows(fileName, format, listHeader(), pages.total(), progress,
+                         [&](QList<QVariantList>& rows) { return pages.next(rows, row); });
     }
-    if (const Status finished = (*writer)->finish(); !finished)
-        return finished.as<bool>();
-    return true;
+    const auto totals = store.keywordTotals();
+    if (!totals)
+        return totals.as<bool>();
+    qint64 last = 0;
+    return writeRows(fileName, format, listHeader(), totals->total, progress, [&](QList<QVariantList>& rows) -> Result<bool> {
+        const auto page = store.keywordsAfter(last, PageSize);
+        if (!page)
+            return page.as<bool>();
+        for (const KeywordRow& k : *page)
+            rows << row(k);
+        if (!page->isEmpty())
+            last = page->last().id;
+        return page->size() == PageSize;
+    });
 }
 
 } // namespace Export

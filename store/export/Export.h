@@ -38,4 +38,11 @@ struct Progress
 Result<bool> writeSubtree(Store& store, const QString& code, const QString& fileName, Format format,
                           const Progress& progress = {});
 
+// The columns of a keyword list: keyword first, so that the file can be added to a store again as it is.
+const QStringList& listHeader();
+// A keyword list: every keyword of the store by id, sorted or not, or (code not empty) those filed in the
+// subtree of code, in the grid's order; each with its class code, class path and state.
+Result<bool> writeList(Store& store, const QString& code, const QString& fileName, Format format,
+                       const Progress& progress = {});
+
 } // namespace Export

@@ -33,6 +33,8 @@ public:
     Result<qint64> subtreeCount(const QString& code) override;
     Status readFiled(qint64 limit, const std::function<void(const QString&, const QString&)>& each) override;
 
+    Result<QStringList> problems() override;
+
     Result<QList<ClassRow>> allClasses() override;
     Result<QList<KeywordRow>> keywordsAfter(qint64 afterId, int limit) override;
     Status replaceClasses(const QList<ClassRow>& classes) override;

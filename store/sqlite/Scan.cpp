@@ -72,3 +72,18 @@ Result<QList<FoundKeyword>> SqliteStore::findKeywords(const QString& text, int l
     all.resize(std::min<qsizetype>(all.size(), limit));
     return all;
 }
+
+Result<QStringList> SqliteStore::problems()
+{
+    QStringList found;
+    const Status read = m_connection.read(u"PRAGMA integrity_check"_s, {}, [&](const QSqlQuery& q) {
+        if (q.value(0).toString() != u"ok"_s)
+            found << u"数据库文件损坏：%1"_s.arg(q.value(0).toString());
+    });
+    if (!read)
+        return read.as<QStringList>();
+    auto rows = SqlStore::problems();
+    if (!rows)
+        return rows;
+    return found + *rows;
+}

@@ -27,6 +27,7 @@ public:
     Status addChunk(const QList<QString>& keywords, KeywordPrints* seen, ChunkCounts& counts) override;
     Result<qint64> importRows(const QList<KeywordRow>& rows) override;
     Result<QList<FoundKeyword>> findKeywords(const QString& text, int limit) override;
+    Result<QStringList> problems() override;
 
 protected:
     Status beforeWrite() override;

@@ -1,0 +1,221 @@
+#include "Commands.h"
+
+#include "store/Copy.h"
+#include "store/SampleData.h"
+#include "store/Store.h"
+#include "store/export/Export.h"
+#include "store/intake/KeywordFile.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace Commands {
+
+namespace {
+
+void say(FILE* to, const QString& text)
+{
+    std::fputs(qPrintable(text + u'\n'), to);
+}
+
+int fail(int status, const QString& text)
+{
+    say(stderr, u"korvel: "_s + text);
+    return status;
+}
+
+// How far a long command has come, on standard error when it is a terminal; nothing in a pipe or a log.
+void progress(const char* what, qint64 done, qint64 total)
+{
+    static const bool terminal = isatty(fileno(stderr));
+    if (terminal && total > 0)
+        std::fprintf(stderr, "\r%s %3lld%%", what, qlonglong(std::min(done, total) * 100 / total));
+}
+
+void progressDone()
+{
+    if (isatty(fileno(stderr)))
+        std::fputs("\r\033[K", stderr);
+}
+
+std::unique_ptr<Store> opened(const QString& location, int& status)
+{
+    auto store = openStore(location);
+    if (!store) {
+        status = fail(StoreFailed, u"cannot open %1: %2"_s.arg(location, store.error()));
+        return nullptr;
+    }
+    return std::move(store).value();
+}
+
+} // namespace
+
+int init(const QString& location, bool sample)
+{
+    if (const Status created = createStore(location); !created)
+        return fail(StoreFailed, u"cannot create %1: %2"_s.arg(location, created.error()));
+    if (!sample)
+        return Done;
+    int status = Done;
+    const auto store = opened(location, status);
+    if (!store)
+        return status;
+    if (const Status filled = addSampleData(*store); !filled)
+        return fail(StoreFailed, u"cannot add the sample data to %1: %2"_s.arg(location, filled.error()));
+    return Done;
+}
+
+int copy(const QString& from, const QString& to)
+{
+    int status = Done;
+    const auto source = opened(from, status);
+    if (!source)
+        return status;
+    // A target that does not exist yet is made; one that holds the tables already must hold nothing in them.
+    auto target = openStore(to);
+    if (!target) {
+        if (const Status created = createStore(to); !created)
+            return fail(StoreFailed, u"cannot create %1: %2"_s.arg(to, created.error()));
+        target = openStore(to);
+        if (!target)
+            return fail(StoreFailed, u"cannot open %1: %2"_s.arg(to, target.error()));
+    }
+    const auto totals = source->keywordTotals();
+    const qint64 total = totals ? totals->total : 0;
+    const Status copied = copyStore(*source, **target, [total](qint64 n) { progress("copying", n, total); });
+    progressDone();
+    if (!copied)
+        return fail(StoreFailed, u"cannot copy %1 to %2: %3"_s.arg(from, to, copied.error()));
+    return Done;
+}
+
+int import(const QString& location, const QStringList& paths, const ImportOptions& options)
+{
+    if (paths.isEmpty())
+        return fail(BadInput, u"import needs at least one file"_s);
+    // Every file is read and settled before the store is opened: bad input writes nothing.
+    std::vector<std::unique_ptr<KeywordFile>> files;
+    for (const QString& path : paths) {
+        auto file = KeywordFile::open(path, {options.encoding});
+        if (!file)
+            return fail(BadInput, file.error());
+        KeywordFile& f = **file;
+        if (!f.encodingSure())
+            return fail(BadInput, u"cannot tell the encoding of %1: it is not UTF-8 and has no byte-order mark (it "
+                                  u"may be %2); give --encoding %2, or another, to read it"_s.arg(path, f.encoding()));
+        if (f.kind() == KeywordFile::Kind::Csv) {
+            if (options.column > f.firstRow().size())
+                return fail(BadInput, u"%1 has %2 columns, not %3"_s.arg(path).arg(f.firstRow().size()).arg(options.column));
+            f.chooseColumn(options.column - 1, options.skipHeader);
+        }
+        files.push_back(std::move(file).value());
+    }
+    int status = Done;
+    const auto store = opened(location, status);
+    if (!store)
+        return status;
+    FileLines source(std::move(files));
+    Batch batch(*store, !options.keepDuplicates);
+    batch.onChunk = [](const Batch::Counts&, std::pair<qint64, qint64> done) { progress("importing", done.first, done.second); };
+    const std::atomic<bool> cancel {false};
+    const Status stored = batch.run(source, cancel);
+    progressDone();
+    const Batch::Counts& counts = batch.counts();
+    const QString report = u"added %1 keywords, %2 duplicates left out"_s.arg(counts.added).arg(counts.duplicates);
+    if (!stored)
+        return fail(StoreFailed, u"%1; stopped by the store, %2 lines not added: %3"_s.arg(report)
+                                     .arg(counts.unprocessed)
+                                     .arg(stored.error()));
+    say(stdout, report);
+    return Done;
+}
+
+int exportList(const QString& location, const QString& classCode, const QString& file)
+{
+    if (!file.endsWith(u".xlsx"_s, Qt::CaseInsensitive) && !file.endsWith(u".csv"_s, Qt::CaseInsensitive))
+        return fail(BadInput, u"export writes FILE.xlsx or FILE.csv, not %1"_s.arg(file));
+    int status = Done;
+    const auto store = opened(location, status);
+    if (!store)
+        return status;
+    if (!classCode.isEmpty()) {
+        const auto found = store->classByCode(classCode);
+        if (!found)
+            return fail(StoreFailed, found.error());
+        if (!found->has_value())
+            return fail(BadInput, u"there is no class with the code %1"_s.arg(classCode));
+    }
+    const auto written = Export::writeList(*store, classCode, file, Export::formatOf(file),
+                                           {[](qint64 done, qint64 total) { progress("exporting", done, total); }});
+    progressDone();
+    if (!written)
+        return fail(StoreFailed, u"cannot write %1: %2"_s.arg(file, written.error()));
+    return Done;
+}
+
+int stats(const QString& location, bool json)
+{
+    int status = Done;
+    const auto store = opened(location, status);
+    if (!store)
+        return status;
+    const auto totals = store->keywordTotals();
+    const auto classes = store->allClasses();
+    if (!totals || !classes)
+        return fail(StoreFailed, !totals ? totals.error() : classes.error());
+    QJsonArray rows;
+    QStringList lines {u"keywords %1, filed %2, unsorted %3"_s.arg(totals->total)
+                           .arg(totals->total - totals->unsorted)
+                           .arg(totals->unsorted),
+                       u"%1 %2 %3  %4"_s.arg(u"code"_s, -18).arg(u"filed here"_s, 10).arg(u"below too"_s, 10).arg(u"class"_s)};
+    for (const ClassRow& c : *classes) {
+        if (c.code.isEmpty())
+            continue;
+        const auto below = store->subtreeCount(c.code);
+        const auto here = store->subtreeCounts(c.code);
+        if (!below || !here)
+            return fail(StoreFailed, !below ? below.error() : here.error());
+        const qint64 own = !here->isEmpty() && here->first().code == c.code ? here->first().count : 0;
+        const QString path = c.path.startsWith(u" > "_s) ? c.path.mid(3) : c.path;
+        rows.append(QJsonObject {{u"code"_s, c.code}, {u"title"_s, c.title}, {u"path"_s, path},
+                                 {u"keywords"_s, own}, {u"subtree"_s, *below}});
+        lines << u"%1 %2 %3  %4"_s.arg(c.code, -18).arg(own, 10).arg(*below, 10).arg(path);
+    }
+    if (json) {
+        const QJsonObject all {{u"keywords"_s, totals->total},
+                               {u"filed"_s, totals->total - totals->unsorted},
+                               {u"unsorted"_s, totals->unsorted},
+                               {u"classes"_s, rows}};
+        std::fputs(QJsonDocument(all).toJson(QJsonDocument::Indented).constData(), stdout);
+    } else {
+        for (const QString& line : std::as_const(lines))
+            say(stdout, line);
+    }
+    return Done;
+}
+
+int check(const QString& location)
+{
+    // Opening checks the schema and brings an older one up to date.
+    int status = Done;
+    const auto store = opened(location, status);
+    if (!store)
+        return status;
+    const auto problems = store->problems();
+    if (!problems)
+        return fail(StoreFailed, problems.error());
+    for (const QString& problem : *problems)
+        say(stdout, problem);
+    if (!problems->isEmpty())
+        return StoreFailed;
+    say(stdout, u"ok"_s);
+    return Done;
+}
+
+} // namespace Commands

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The commands of the command line that need no window. Each gives the process's exit status: 0 done, 1 the
+// store failed, 2 bad input (nothing was written then); what went wrong goes to standard error in one line.
+namespace Commands {
+
+constexpr int Done = 0;
+constexpr int StoreFailed = 1;
+constexpr int BadInput = 2;
+
+struct ImportOptions
+{
+    bool keepDuplicates = false;
+    // For CSV files: the column to read (from 1), and whether the first row names the columns.
+    int column = 1;
+    bool skipHeader = false;
+    // Empty: each file tells its own.
+    QString encoding;
+};
+
+int init(const QString& store, bool sample);
+int copy(const QString& from, const QString& to);
+int import(const QString& store, const QStringList& files, const ImportOptions& options);
+int exportList(const QString& store, const QString& classCode, const QString& file);
+int stats(const QString& store, bool json);
+int check(const QString& store);
+
+} // namespace Commands

@@ -8,16 +8,49 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
 
 QString defaultStorePath()
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(u"Data.db"_s);
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    // An installed copy cannot write beside itself: its store lives with the user's data instead.
+    if (QFileInfo(programFolder).isWritable())
+        return QDir(programFolder).filePath(u"Data.db"_s);
+    return userStorePath();
 }
+
+QString userStorePath()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)).filePath(u"korvel/Data.db"_s);
+}
+
+namespace {
+
+// The first start of an installed copy: no store yet where it keeps one. The operator is asked whether to make
+// an empty one; true when it is there now.
+bool offerNewStore(const QString& path)
+{
+    const QString question
+        = u"还没有关键词数据库。\n要在 %1 建立一个空的数据库吗？"_s.arg(QDir::toNativeSeparators(path));
+    if (MessageBox::show(nullptr, question, productTitle(), MessageBox::Icon::None, MessageBox::Buttons::YesNo,
+                         MessageBox::Answer::Yes)
+        != MessageBox::Answer::Yes)
+        return false;
+    Status made = QDir().mkpath(QFileInfo(path).absolutePath())
+        ? createStore(path)
+        : Status::failure(u"无法建立文件夹 %1。"_s.arg(QFileInfo(path).absolutePath()));
+    if (!made)
+        MessageBox::inform(nullptr, made.error());
+    return made.ok();
+}
+
+} // namespace
 
 namespace {
 // Lives in Main, so that it closes while the application object still exists.
@@ -65,6 +98,8 @@ int Main(const QString& location)
     std::unique_ptr<Store> store;
     s_conn = &store;
     const auto release = qScopeGuard([] { s_conn = nullptr; });
+    if (location == userStorePath() && !QFileInfo::exists(location) && !offerNewStore(location))
+        return 1;
     if (!OpenDatabase(location))
         return 1;
     frmKorvel window(Conn());

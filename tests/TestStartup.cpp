@@ -2,6 +2,9 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QStandardPaths>
+
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -19,6 +22,7 @@ private slots:
     void helpAndVersion();
     void oneWindowPerStore();
     void theShippedProgramAnswersNoQuestionItself();
+    void anInstalledCopyOffersAStoreOfItsOwn();
 
 private:
     struct Run
@@ -213,6 +217,45 @@ void TestStartup::theShippedProgramAnswersNoQuestionItself()
     QFile logged(QString::fromUtf8(KORVEL_BINARY));
     QVERIFY(logged.open(QIODevice::ReadOnly));
     QVERIFY(logged.readAll().contains("KORVEL_MESSAGE_LOG"));
+}
+
+void TestStartup::anInstalledCopyOffersAStoreOfItsOwn()
+{
+    // An installed copy is one its user cannot write beside: as root, the program is run as another user.
+    if (getuid() != 0 || QStandardPaths::findExecutable(u"runuser"_s).isEmpty())
+        QSKIP("needs root, to run the program as a user who cannot write beside it");
+    QTemporaryDir dir;
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+                                          | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup);
+    QVERIFY(QDir(dir.path()).mkpath(u"bin"_s) && QDir(dir.path()).mkpath(u"home"_s));
+    const QString program = dir.filePath(u"bin/korvel"_s);
+    QVERIFY(QFile::copy(QString::fromUtf8(KORVEL_BINARY), program));
+    QVERIFY(QProcess::execute(u"chmod"_s, {u"777"_s, dir.filePath(u"home"_s)}) == 0);
+    const QString log = dir.filePath(u"home/messages.log"_s);
+    const auto messages = [&] {
+        QFile file(log);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                                              : QStringList();
+    };
+    const auto start = [&] {
+        QProcess process;
+        process.start(u"runuser"_s, {u"-u"_s, u"nobody"_s, u"--"_s, u"env"_s, u"XDG_DATA_HOME="_s + dir.filePath(u"home"_s),
+                                     u"KORVEL_MESSAGE_LOG="_s + log, u"QT_QPA_PLATFORM=offscreen"_s, program});
+        QTRY_VERIFY_WITH_TIMEOUT(messages().join(u'|').contains(u"所有关键词已设置完毕"_s), 20000);
+        // runuser ends the program it started when it is asked to end, not when it is killed.
+        process.terminate();
+        process.waitForFinished();
+    };
+    // The first start asks whether to make a store among the user's data; the answer is yes.
+    start();
+    QVERIFY(QFile::exists(dir.filePath(u"home/korvel/Data.db"_s)));
+    const QStringList asked = messages();
+    QCOMPARE(asked.size(), 2);
+    QVERIFY(asked.first().contains(dir.filePath(u"home/korvel/Data.db"_s)));
+    // The next start opens it and asks nothing.
+    QVERIFY(QFile::remove(log));
+    start();
+    QCOMPARE(messages().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

@@ -11,12 +11,14 @@ QString productTitle()
     return u"关键词分类"_s;
 }
 
-QIcon productIcon()
+QPixmap productPixmap(int size)
 {
-    // Drawn rather than shipped: a 32 x 32 picture in a handful of flat colours, a tree of three filed rows.
-    QPixmap pixmap(32, 32);
+    // Drawn rather than shipped: a picture on a 32 x 32 grid in a handful of flat colours, a tree of three filed
+    // rows. The installed icons are drawn by the same code at their sizes.
+    QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
+    p.scale(size / 32.0, size / 32.0);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0, 0, 128));
     p.drawRect(1, 1, 30, 30);
@@ -28,7 +30,12 @@ QIcon productIcon()
     p.drawRect(9, 22, 18, 4);
     p.setBrush(Qt::white);
     p.drawRect(5, 10, 2, 14);
-    return QIcon(pixmap);
+    return pixmap;
+}
+
+QIcon productIcon()
+{
+    return QIcon(productPixmap(32));
 }
 
 QFont chineseFont(const QString& family, qreal pointSize, int weight)

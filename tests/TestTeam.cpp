@@ -82,6 +82,13 @@ void TestTeam::windowsAreServedDifferentKeywords()
     QCOMPARE(m_store->holdKeyword(4).value(), true);
     auto third = another();
     QCOMPARE(third->nextUnsorted()->value().keywords, u"b"_s);
+    // Another store in the same database has keywords of its own, with the same ids.
+    TempStore elsewhere;
+    auto separate = openStore(elsewhere.path);
+    QVERIFY_OK(separate);
+    QVERIFY_OK((*separate)->insertKeywords({u"x"_s, u"y"_s}));
+    QCOMPARE((*separate)->nextUnsorted()->value().keywords, u"x"_s);
+    QCOMPARE((*separate)->holdKeyword(2).value(), true);
 }
 
 void TestTeam::writesCheckWhatTheOthersDid()

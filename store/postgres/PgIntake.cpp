@@ -11,9 +11,6 @@ using namespace Qt::StringLiterals;
 // Keywords in bulk go in and out with COPY, many rows in one message.
 namespace {
 
-// The advisory lock that lets one batch write at a time; apart from the keys by which windows hold keywords.
-constexpr qint64 IntakeKey = qint64(0x4B53) << 48;
-
 // A field of a COPY row in text format.
 void appendField(QByteArray& row, QByteArrayView text)
 {
@@ -127,7 +124,8 @@ Status PgStore::copyOut(const QString& sql, const std::function<void(QByteArrayV
 
 Status PgStore::lockIntake()
 {
-    return m_connection.read(u"SELECT pg_advisory_xact_lock(?)"_s, {IntakeKey}, [](const QSqlQuery&) { });
+    // One batch writes at a time: the store's key for id 0, which no keyword has.
+    return m_connection.read(u"SELECT pg_advisory_xact_lock(korvel_key(0))"_s, {}, [](const QSqlQuery&) { });
 }
 
 Status PgStore::loadPrints(KeywordPrints& into)

@@ -47,9 +47,11 @@ const char* const Statements[] = {
     " EXECUTE FUNCTION korvel_count()",
     "CREATE TRIGGER Korvels_counted_update AFTER UPDATE OF classcode ON Korvels FOR EACH ROW"
     " WHEN (OLD.classcode IS DISTINCT FROM NEW.classcode) EXECUTE FUNCTION korvel_count()",
-    // The advisory lock by which a window holds its current keyword: this program's own range of keys.
-    "CREATE FUNCTION korvel_key(id bigint) RETURNS bigint LANGUAGE sql IMMUTABLE"
-    " AS $$ SELECT 5427400500934868992 | (id & 281474976710655) $$",
+    // The advisory lock by which a window holds its current keyword. Advisory locks belong to the database, so
+    // the key carries the store's own mark, from its table's oid: two stores in one database (in two schemas)
+    // hold keywords of the same id apart.
+    "CREATE FUNCTION korvel_key(id bigint) RETURNS bigint LANGUAGE sql STABLE"
+    " AS $$ SELECT ((('korvels'::regclass::oid)::bigint & 65535) << 48) | (id & 281474976710655) $$",
     // The lowest-id unsorted keyword that no other window holds; this window then holds it, and lets go of the
     // one it held before. A keyword found in the loop may have been filed since the loop began: what counts is
     // the row as it stands once it is held.

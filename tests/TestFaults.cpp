@@ -1,16 +1,19 @@
 #include "TestSupport.h"
 #include "store/sql/SqlStore.h"
-#include "ui/main/KeywordGridModel.h"
-#include "ui/main/frmKorvel.h"
+#include "ui/add_words/frmAddWords.h"
 
-#include <QSqlQuery>
-#include <QTreeWidget>
-
+#include <QCloseEvent>
 #include <QElapsedTimer>
-#include <QFile>
+#include <QProgressDialog>
+#include <QSqlDriver>
+#include <QSqlQuery>
+#include <QThread>
+#include <QTimer>
 
-// The store failing while the window works: each fault gives a clear message, the window stays usable,
-// and nothing already stored is lost.
+#include <sqlite3.h>
+
+// The store failing while the window works, and long work stopped: each fault gives a clear message, the
+// window stays usable, and nothing already stored is lost.
 class TestFaults : public WindowTest
 {
     Q_OBJECT
@@ -18,19 +21,27 @@ private slots:
     void init() override;
     void cleanup() override;
     void diskFull();
-    void readOnly();
     void lockedByAnotherProcess();
-    void fileReplaced();
-    void fileDeletedOrMovedAway();
+    void fileReplacedDeletedOrMovedAway();
     void foreignStores();
+    // Work on a thread of its own (a keyword batch, an export) can be stopped, never lets the operator reach the
+    // main window meanwhile, and reports what happened.
+    void closingTheDialogStopsABatchAndNothingReachesTheMainWindow();
+    void closingTheProgressWindowStopsABatch();
+    void anExportFailedOrStoppedLeavesNoFile();
 
 private:
+    // Every connection opened from now on does its work slowly, so that it is still running when the test acts.
+    static void slowConnections();
+    static QProgressDialog* progressWindow();
+    // Adds that many lines through the dialog, slowly; whileRunning acts on the dialog once the first chunk is stored.
+    QString addStopped(int lines, const std::function<void(QDialog&)>& whileRunning);
     // Runs sql on the window's connection and on every connection opened from now on, such as a batch's.
     bool pragma(const QString& sql);
+    // Read afresh from whatever file is at the store's path now.
     qint64 count(const QString& where = u"1"_s)
     {
-        RawDb raw(m_temp->path);
-        return raw.value(u"SELECT count(*) FROM Korvels WHERE "_s + where).toLongLong();
+        return RawDb(m_temp->path).value(u"SELECT count(*) FROM Korvels WHERE "_s + where).toLongLong();
     }
 };
 
@@ -73,30 +84,14 @@ void TestFaults::diskFull()
     const qint64 stored = count() - 3;
     QVERIFY(stored < 30000);
     QVERIFY(shown.first().contains(QString::number(stored) + u"个关键词增加成功"_s));
-    QVERIFY2(shown.first().contains(QString::number(30000 - stored) + u"个关键词因为出错未处理"_s), qPrintable(shown.first()));
+    QVERIFY2(shown.first().contains(QString::number(30000 - stored) + u"个关键词因为出错未处理"_s),
+             qPrintable(shown.first()));
 
     // Room again: the same window goes on.
     QVERIFY(pragma(u"PRAGMA max_page_count = 1073741823"_s));
     rightClickList();
     QCOMPARE(txtKey()->text(), u"two"_s);
     QCOMPARE(count(u"keywords = 'one' AND isSet = 1"_s), 1);
-}
-
-void TestFaults::readOnly()
-{
-    open();
-    QVERIFY(pragma(u"PRAGMA query_only = 1"_s));
-    const qint64 keyId = m_window->keyId();
-    rightClickList();
-    QVERIFY(messages().value(0).contains(u"readonly"_s));
-    QCOMPARE(m_window->keyId(), keyId);
-    QCOMPARE(txtKey()->text(), u"one"_s);
-    addBatches({u"four"_s});
-    QVERIFY(messages().value(0).contains(u"readonly"_s));
-    QVERIFY(pragma(u"PRAGMA query_only = 0"_s));
-    rightClickList();
-    QCOMPARE(txtKey()->text(), u"two"_s);
-    QCOMPARE(count(), 3);
 }
 
 void TestFaults::lockedByAnotherProcess()
@@ -118,7 +113,7 @@ void TestFaults::lockedByAnotherProcess()
     QCOMPARE(count(), 4);
 }
 
-void TestFaults::fileReplaced()
+void TestFaults::fileReplacedDeletedOrMovedAway()
 {
     open();
     const QString aside = m_temp->dir.filePath(u"aside.db"_s);
@@ -137,16 +132,10 @@ void TestFaults::fileReplaced()
     rightClickList();
     QCOMPARE(messages(), QStringList());
     QCOMPARE(txtKey()->text(), u"two"_s);
-    QCOMPARE(count(), 3);
     QCOMPARE(count(u"isSet = 1"_s), 1);
-}
 
-void TestFaults::fileDeletedOrMovedAway()
-{
-    open();
-    rightClickList();
+    // Deleted: the next write notices, puts every row back where the file was, and asks to be done again.
     QVERIFY(QFile::remove(m_temp->path));
-    // The next write notices, puts every row back where the file was, and asks to be done again.
     rightClickList();
     QVERIFY(messages().value(0).contains(u"已把打开的数据恢复到原位置"_s));
     QCOMPARE(txtKey()->text(), u"two"_s);
@@ -166,8 +155,8 @@ void TestFaults::fileDeletedOrMovedAway()
     QVERIFY_OK(openStore(m_temp->path));
     QCOMPARE(count(u"isSet = 1"_s), 3);
     RawDb raw(m_temp->path);
-    QCOMPARE(raw.value(u"PRAGMA integrity_check"_s), u"ok"_s);
-    QCOMPARE(raw.value(u"SELECT count(*) FROM KeyClass"_s), u"2"_s);
+    QCOMPARE(raw.rows(u"PRAGMA integrity_check"_s) + raw.rows(u"SELECT count(*) FROM KeyClass"_s),
+             QStringList({u"ok"_s, u"2"_s}));
     QVERIFY(QFile::exists(moved));
 }
 
@@ -177,38 +166,162 @@ void TestFaults::foreignStores()
     // ids past 2^31. It opens, and every path through the window copes.
     QTemporaryDir dir;
     const QString path = dir.filePath(u"foreign.db"_s);
-    {
-        RawDb raw(path);
-        QVERIFY(raw.exec(u"CREATE TABLE KeyClass (id INTEGER PRIMARY KEY, code TEXT, title TEXT, qKey TEXT, "
-                         u"maxnext INTEGER, path TEXT, colour TEXT)"_s));
-        QVERIFY(raw.exec(u"CREATE TABLE Korvels (id INTEGER PRIMARY KEY, keywords TEXT, isSet INTEGER, statue "
-                         u"INTEGER, statue1 INTEGER, classcode TEXT, classname TEXT, note TEXT)"_s));
-        QVERIFY(
-            raw.exec(u"INSERT INTO KeyClass(code, title, qKey, maxnext, path) VALUES ('', NULL, NULL, NULL, NULL)"_s));
-        QVERIFY(raw.exec(
-            u"INSERT INTO KeyClass(code, title, qKey, maxnext, path) VALUES ('001', NULL, NULL, NULL, NULL)"_s));
-        QVERIFY(raw.exec(u"INSERT INTO KeyClass(code) VALUES (NULL)"_s));
-        QVERIFY(raw.exec(u"INSERT INTO Korvels(id, keywords, isSet, classcode, classname) VALUES "
-                         u"(2147483648, NULL, 1, '001', NULL), (2147483650, NULL, 0, NULL, NULL), "
-                         u"(2147483651, 'x', NULL, NULL, NULL)"_s));
-    }
+    RawDb raw(path);
+    for (
+        const QString& statement :
+        {u"CREATE TABLE KeyClass (id INTEGER PRIMARY KEY, code TEXT, title TEXT, qKey TEXT, maxnext INTEGER, path TEXT,"
+         u" colour TEXT)"_s,
+         u"CREATE TABLE Korvels (id INTEGER PRIMARY KEY, keywords TEXT, isSet INTEGER, statue INTEGER, statue1 INTEGER,"
+         u" classcode TEXT, classname TEXT, note TEXT)"_s,
+         u"INSERT INTO KeyClass(code) VALUES (''), ('001'), (NULL)"_s,
+         u"INSERT INTO Korvels(id, keywords, isSet, classcode, classname) VALUES (2147483648, NULL, 1, '001', NULL),"
+         u" (2147483650, NULL, 0, NULL, NULL), (2147483651, 'x', NULL, NULL, NULL)"_s})
+        QVERIFY(raw.exec(statement));
     auto opened = openStore(path);
     QVERIFY_OK(opened);
     Store& store = **opened;
     frmKorvel window(store);
     window.Form_Load();
     QCOMPARE(window.keyId(), 2147483650);
-    QCOMPARE(window.findChild<QTreeWidget*>(u"ListView2"_s)->topLevelItem(0)->text(2), u"0"_s);
+    QCOMPARE(in<QTreeWidget>(window, u"ListView2"_s)->topLevelItem(0)->text(2), u"0"_s);
     QCOMPARE(window.gridModel()->dataRowCount(), 1);
     QCOMPARE(window.gridModel()->index(0, 0).data().toString(), u"2147483648"_s);
     QCOMPARE(window.gridModel()->index(0, 2).data().toString(), QString());
-    QTest::keyClick(window.findChild<QWidget*>(u"txtKey"_s), Qt::Key_Escape);
-    QTest::mouseRelease(window.findChild<QTreeWidget*>(u"ListView2"_s)->viewport(), Qt::RightButton, {}, {5, 5});
+    QTest::keyClick(in(window, u"txtKey"_s), Qt::Key_Escape);
+    QTest::mouseRelease(in<QTreeWidget>(window, u"ListView2"_s)->viewport(), Qt::RightButton, {}, {5, 5});
     QCOMPARE(window.gridModel()->dataRowCount(), 2);
     // A class with a Null title can be added under and renamed.
     QVERIFY_OK(store.addClass(u"001"_s, u"子"_s, u"z"_s));
     QCOMPARE(store.classByCode(u"001001"_s)->value().path, u" > 子"_s);
     QCOMPARE(messages(), QStringList(u"所有关键词已设置完毕！"_s));
+}
+
+void TestFaults::slowConnections()
+{
+    Connection::setOpenHook([](QSqlDatabase& db) {
+        auto* handle = *static_cast<sqlite3* const*>(db.driver()->handle().constData());
+        sqlite3_progress_handler(
+            handle, 2000,
+            [](void*) {
+                QThread::usleep(100);
+                return 0;
+            },
+            nullptr);
+    });
+}
+
+QProgressDialog* TestFaults::progressWindow()
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* p = qobject_cast<QProgressDialog*>(w); p && p->isVisible())
+            return p;
+    }
+    return nullptr;
+}
+
+QString TestFaults::addStopped(int lines, const std::function<void(QDialog&)>& whileRunning)
+{
+    open(true);
+    slowConnections();
+    QString text;
+    for (int i = 0; i < lines; ++i)
+        text += u"关键词 %1\n"_s.arg(i);
+    QString result;
+    Modal::setDriver([&](QDialog& d) {
+        in<QPlainTextEdit>(d, u"txtKeys"_s)->setPlainText(text);
+        QMetaObject::Connection once;
+        once = connect(static_cast<frmAddWords*>(&d), &frmAddWords::chunkStored, this, [&] {
+            disconnect(once);
+            whileRunning(d);
+        });
+        clickIn(d, u"cmdAdd"_s);
+        result = messages().join(u'|');
+        // The dialog is still open: closing it during the batch did not end it.
+        QVERIFY(d.isVisible());
+        clickIn(d, u"cmdExit"_s);
+    });
+    click(u"lblAddWords"_s);
+    Modal::setDriver({});
+    return result;
+}
+
+void TestFaults::closingTheDialogStopsABatchAndNothingReachesTheMainWindow()
+{
+    const QString shown = addStopped(60000, [this](QDialog& d) {
+        // The quick key of 甲, a click on 删除所有关键词 and the dialog's close box, all while chunks are written.
+        QTest::keyClick(txtKey(), '1');
+        click(u"lblClearWords"_s);
+        QCloseEvent close;
+        QApplication::sendEvent(&d, &close);
+    });
+    const qint64 added = count() - 3;
+    QVERIFY2(added >= 10000 && added < 60000, qPrintable(shown));
+    QCOMPARE(
+        shown,
+        u"%1个关键词增加成功！0个关键词因为重复未增加！%2个关键词因为取消未处理！"_s.arg(added).arg(60000 - added));
+    // Neither the key nor the click reached the main window.
+    QCOMPARE(sql(u"SELECT count(*) FROM Korvels WHERE isSet = 1"_s), u"0"_s);
+    QCOMPARE(txtKey()->text(), u"one"_s);
+}
+
+void TestFaults::closingTheProgressWindowStopsABatch()
+{
+    const QString shown = addStopped(200000, [](QDialog&) {
+        // The progress window shows after half a second; its close box stops the batch.
+        auto* poll = new QTimer;
+        connect(poll, &QTimer::timeout, poll, [poll] {
+            if (QProgressDialog* progress = progressWindow()) {
+                QCOMPARE(progress->labelText(), u"正在增加关键词…"_s);
+                progress->close();
+                poll->deleteLater();
+            }
+        });
+        poll->start(20);
+    });
+    QVERIFY2(shown.contains(u"个关键词因为取消未处理！"_s), qPrintable(shown));
+    QVERIFY(sql(u"SELECT count(*) FROM Korvels"_s).toLongLong() < 200000);
+}
+
+void TestFaults::anExportFailedOrStoppedLeavesNoFile()
+{
+    QList<KeywordRow> rows;
+    for (int i = 0; i < 100000; ++i)
+        rows.append({0, u"k%1"_s.arg(i), u"001"_s, u"甲"_s, 1, 0, 0});
+    QVERIFY_OK(m_store->importRows(rows));
+    open(true);
+    // The export's own connection reads the first page of rows, and then the store fails.
+    Connection::setOpenHook([](QSqlDatabase& db) {
+        auto* handle = *static_cast<sqlite3* const*>(db.driver()->handle().constData());
+        static int pages;
+        pages = 0;
+        sqlite3_trace_v2(
+            handle, SQLITE_TRACE_STMT,
+            [](unsigned, void* context, void*, void* sql) {
+                if (QByteArray(static_cast<const char*>(sql)).contains("ORDER BY id DESC LIMIT") && ++pages == 2)
+                    sqlite3_interrupt(static_cast<sqlite3*>(context));
+                return 0;
+            },
+            handle);
+    });
+    QTemporaryDir dir;
+    for (const QString& name : {u"out.xlsx"_s, u"out.csv"_s}) {
+        FileDialog::setNextFileName(dir.filePath(name));
+        click(u"lblExpert"_s);
+        const QStringList shown = messages();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown.first().startsWith(u"导出失败，文件未写入"_s) && shown.first().contains(u"interrupt"_s),
+                 qPrintable(shown.first()));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+    }
+    // Closing the main window while an export runs stops it; the window stays until it has.
+    slowConnections();
+    FileDialog::setNextFileName(dir.filePath(u"out.xlsx"_s));
+    QTimer::singleShot(50, m_window.get(), [this] { m_window->close(); });
+    click(u"lblExpert"_s);
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(messages(),
+             QStringList(u"导出已取消，文件未写入：%1"_s.arg(QDir::toNativeSeparators(dir.filePath(u"out.xlsx"_s)))));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
 }
 
 QTEST_MAIN(TestFaults)

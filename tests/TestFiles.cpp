@@ -1,32 +1,57 @@
+#include "ExportReader.h"
 #include "TestSupport.h"
 #include "store/export/Export.h"
 #include "store/intake/KeywordFile.h"
 
-#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStringEncoder>
 
-#include <zip.h>
-
 // Keyword files read back exactly: text in every encoding the program tells apart, CSV with its quoting and
-// columns, and workbooks, including the program's own exports.
+// columns, and workbooks, including the program's own exports. And the command line, run as a script runs it:
+// its output, its exit status, and the store afterwards.
 class TestFiles : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
+    void init();
     void textInEveryEncoding_data();
     void textInEveryEncoding();
     void csvColumnsAndQuoting();
     void workbooks();
-    void filesThatCannotBeRead();
+    void importsFilesOfEveryKind();
+    void badInputWritesNothing_data();
+    void badInputWritesNothing();
+    void exportsStatsAndChecks();
 
 private:
     // Every line a file gives, cut as a batch cuts them.
     static QStringList linesOf(KeywordFile& file);
-    QString write(const QString& name, const QByteArray& bytes);
+    QString write(const QString& name, const QByteArray& bytes) { return writeFile(m_dir.filePath(name), bytes); }
     // The awkward keywords a file can hold: no lone surrogate, no non-character, none longer than a cell.
     static QStringList fileKeywords();
+    ProgramRun korvel(const QStringList& arguments)
+    {
+        return runProgram(QString::fromUtf8(KORVEL_SHIPPED), QStringList {u"--db"_s, m_store->path} + arguments);
+    }
+    QStringList keywords() { return RawDb(m_store->path).rows(u"SELECT keywords FROM Korvels ORDER BY id"_s); }
     QTemporaryDir m_dir;
+    std::unique_ptr<TempStore> m_store;
 };
+
+void TestFiles::initTestCase()
+{
+    if (const QString missing = TestEngine::missing(); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
+}
+
+void TestFiles::init()
+{
+    m_store = std::make_unique<TempStore>();
+    QVERIFY_OK(m_store->created);
+}
 
 QStringList TestFiles::linesOf(KeywordFile& file)
 {
@@ -39,18 +64,11 @@ QStringList TestFiles::linesOf(KeywordFile& file)
     return lines;
 }
 
-QString TestFiles::write(const QString& name, const QByteArray& bytes)
-{
-    QFile file(m_dir.filePath(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return {};
-    return file.fileName();
-}
-
 QStringList TestFiles::fileKeywords()
 {
     QStringList words = awkwardKeywords();
-    words.removeIf([](const QString& w) { return w.contains(QChar(0xD800)) || w.contains(QChar(0xFFFF)) || w.size() > 1000; });
+    words.removeIf(
+        [](const QString& w) { return w.contains(QChar(0xD800)) || w.contains(QChar(0xFFFF)) || w.size() > 1000; });
     return words;
 }
 
@@ -63,10 +81,10 @@ void TestFiles::textInEveryEncoding_data()
     QTest::addColumn<bool>("sure");
     QTest::newRow("UTF-8") << u"UTF-8"_s << QByteArray() << QString() << u"UTF-8"_s << true;
     QTest::newRow("UTF-8 with its mark") << u"UTF-8"_s << QByteArray("\xEF\xBB\xBF") << QString() << u"UTF-8"_s << true;
-    QTest::newRow("UTF-16LE with its mark") << u"UTF-16LE"_s << QByteArray("\xFF\xFE") << QString() << u"UTF-16LE"_s
-                                            << true;
-    QTest::newRow("UTF-16BE with its mark") << u"UTF-16BE"_s << QByteArray("\xFE\xFF") << QString() << u"UTF-16BE"_s
-                                            << true;
+    QTest::newRow("UTF-16LE with its mark")
+        << u"UTF-16LE"_s << QByteArray("\xFF\xFE") << QString() << u"UTF-16LE"_s << true;
+    QTest::newRow("UTF-16BE with its mark")
+        << u"UTF-16BE"_s << QByteArray("\xFE\xFF") << QString() << u"UTF-16BE"_s << true;
     QTest::newRow("GB18030, guessed") << u"GB18030"_s << QByteArray() << QString() << u"GB18030"_s << false;
     QTest::newRow("GB18030, stated") << u"GB18030"_s << QByteArray() << u"GB18030"_s << u"GB18030"_s << true;
     QTest::newRow("UTF-16LE without its mark") << u"UTF-16LE"_s << QByteArray() << QString() << u"UTF-16LE"_s << false;
@@ -119,8 +137,8 @@ void TestFiles::csvColumnsAndQuoting()
 
     // A keyword planner's export: UTF-16 with its mark, separated by tabs; without a choice, the first column.
     QStringEncoder utf16(QStringEncoder::Utf16LE);
-    const QByteArray planner
-        = "\xFF\xFE" + QByteArray(utf16.encode(u"Keyword\tAvg. monthly searches\r\n手机,价格\t100\r\n\"say \"\"hi\"\"\"\t5\r\n"_s));
+    const QByteArray planner = "\xFF\xFE"
+        + QByteArray(utf16.encode(u"Keyword\tAvg. monthly searches\r\n手机,价格\t100\r\n\"say \"\"hi\"\"\"\t5\r\n"_s));
     auto tabs = KeywordFile::open(write(u"planner.csv"_s, planner));
     QVERIFY_OK(tabs);
     QCOMPARE(linesOf(**tabs), QStringList({u"Keyword"_s, u"手机,价格"_s, u"say \"hi\""_s}));
@@ -128,58 +146,18 @@ void TestFiles::csvColumnsAndQuoting()
 
 void TestFiles::workbooks()
 {
-    // A workbook as Excel writes one: shared strings with runs and phonetic guides, inline strings, numbers,
-    // booleans, escapes, an empty row and other columns.
-    const QByteArray sheet
-        = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet "
-          "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>"
-          "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c></row>"
-          "<row r=\"2\"><c r=\"A2\" t=\"s\"><v>1</v></c></row>"
-          "<row r=\"3\"><c r=\"B3\"><v>7</v></c></row>"
-          "<row r=\"4\"><c r=\"A4\"><v>12345</v></c></row>"
-          "<row r=\"5\"><c r=\"A5\" t=\"inlineStr\"><is><t xml:space=\"preserve\"> 内联 _x005F_x0041_ </t></is></c></row>"
-          "<row r=\"6\"><c r=\"A6\" t=\"b\"><v>1</v></c></row>"
-          "<row r=\"7\"><c r=\"A7\" t=\"str\"><f>A1</f><v>公式_x000D_结果</v></c></row>"
-          "</sheetData></worksheet>";
-    const QByteArray strings
-        = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
-          "<si><t>手机价格</t></si>"
-          "<si><r><t>东京</t></r><r><t xml:space=\"preserve\"> 旅游</t></r><rPh sb=\"0\" eb=\"2\"><t>トウキョウ</t></rPh></si>"
-          "</sst>";
-    const QByteArray workbook
-        = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><workbook "
-          "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-          "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>"
-          "<sheet name=\"关键词\" sheetId=\"3\" r:id=\"rId7\"/><sheet name=\"其他\" sheetId=\"1\" r:id=\"rId1\"/>"
-          "</sheets></workbook>";
-    const QByteArray rels
-        = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
-          "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-          "<Relationship Id=\"rId1\" Target=\"worksheets/sheet1.xml\"/>"
-          "<Relationship Id=\"rId7\" Target=\"/xl/worksheets/sheet3.xml\"/></Relationships>";
-    const QString path = m_dir.filePath(u"book.xlsx"_s);
-    int error = 0;
-    zip_t* zip = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    QVERIFY(zip);
-    for (const auto& [name, bytes] : {std::pair {"xl/workbook.xml", &workbook},
-                                      {"xl/_rels/workbook.xml.rels", &rels},
-                                      {"xl/sharedStrings.xml", &strings},
-                                      {"xl/worksheets/sheet3.xml", &sheet},
-                                      {"xl/worksheets/sheet1.xml", &workbook}}) {
-        zip_source_t* source = zip_source_buffer(zip, bytes->constData(), zip_uint64_t(bytes->size()), 0);
-        QVERIFY(zip_file_add(zip, name, source, ZIP_FL_ENC_UTF_8) >= 0);
-    }
-    QVERIFY(zip_close(zip) == 0);
+    // A workbook as Excel writes one (data/keywords.xlsx): its first sheet is not the first part, shared strings with
+    // runs and phonetic guides, inline strings, numbers, booleans, escapes, an empty row and other columns.
+    const QString path = QStringLiteral(KORVEL_TEST_DATA "/keywords.xlsx");
     auto file = KeywordFile::open(path);
     QVERIFY_OK(file);
     QCOMPARE((*file)->kind(), KeywordFile::Kind::Workbook);
-    QCOMPARE(linesOf(**file), QStringList({u"手机价格"_s, u"东京 旅游"_s, u"12345"_s, u" 内联 _x0041_ "_s, u"TRUE"_s,
-                                          u"公式"_s, u"结果"_s}));
+    QCOMPARE(
+        linesOf(**file),
+        QStringList({u"手机价格"_s, u"东京 旅游"_s, u"12345"_s, u" 内联 _x0041_ "_s, u"TRUE"_s, u"公式"_s, u"结果"_s}));
 
     // The program's own export, written as it goes (strings inline), read back: its first column, the ids.
-    TempStore store;
-    QVERIFY_OK(store.created);
-    auto opened = openStore(store.path);
+    auto opened = openStore(m_store->path);
     QVERIFY_OK(opened);
     QVERIFY_OK((*opened)->addClass({}, u"甲"_s, {}));
     QList<KeywordRow> rows;
@@ -197,17 +175,117 @@ void TestFiles::workbooks()
     QCOMPARE(linesOf(**back), expected);
 }
 
-void TestFiles::filesThatCannotBeRead()
+void TestFiles::importsFilesOfEveryKind()
 {
-    const auto refused = [](const Result<std::unique_ptr<KeywordFile>>& file, const QString& says) {
-        return !file.ok() && file.error().contains(says);
-    };
-    QVERIFY(refused(KeywordFile::open(m_dir.filePath(u"missing.txt"_s)), u"无法打开文件"_s));
-    QVERIFY(refused(KeywordFile::open(write(u"old.xls"_s, QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 rest"))), u"xls"_s));
-    QVERIFY(refused(KeywordFile::open(write(u"broken.xlsx"_s, QByteArray("PK\x03\x04 not really a zip"))),
-                    u"无法读取工作簿"_s));
-    QVERIFY(refused(KeywordFile::open(write(u"latin.txt"_s, QByteArray("caf\xE9")), {u"UTF-8"_s}), u"UTF-8"_s));
-    QVERIFY(refused(KeywordFile::open(write(u"x.txt"_s, QByteArray("x")), {u"no-such-encoding"_s}), u"不认识的编码"_s));
+    QStringEncoder gb18030("GB18030");
+    const QString text = write(u"list.txt"_s, "手机\n\n电脑\r\nPhone\n");
+    const QString csv = write(u"planner.csv"_s, "id,keyword\n1,PHONE\n2,\"平板, 电脑\"\n");
+    const QString guessed = write(u"gb.txt"_s, gb18030.encode(u"火锅\n手机"_s));
+    ProgramRun run = korvel({u"import"_s, text, csv, u"--column"_s, u"2"_s, u"--skip-header"_s});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, u"added 4 keywords, 1 duplicates left out\n"_s);
+    // An encoding a file does not tell is given; duplicates kept when asked.
+    run = korvel({u"import"_s, guessed, u"--encoding"_s, u"GB18030"_s, u"--keep-duplicates"_s});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(keywords(), QStringList({u"手机"_s, u"电脑"_s, u"Phone"_s, u"平板, 电脑"_s, u"火锅"_s, u"手机"_s}));
+    // A workbook: the program's own export, keywords first, goes back in as it is.
+    QCOMPARE(korvel({u"export"_s, m_dir.filePath(u"all.xlsx"_s)}).status, 0);
+    m_store = std::make_unique<TempStore>();
+    QCOMPARE(korvel({u"import"_s, m_dir.filePath(u"all.xlsx"_s)}).status, 0);
+    QCOMPARE(keywords(), QStringList({u"关键词"_s, u"手机"_s, u"电脑"_s, u"Phone"_s, u"平板, 电脑"_s, u"火锅"_s}));
+}
+
+void TestFiles::badInputWritesNothing_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("a missing file after a good one")
+        << QStringList {u"import"_s, u"good.txt"_s, u"missing.txt"_s} << u"missing.txt"_s;
+    QTest::newRow("an encoding it cannot tell")
+        << QStringList {u"import"_s, u"good.txt"_s, u"latin.txt"_s} << u"--encoding"_s;
+    QTest::newRow("a column the file lacks")
+        << QStringList {u"import"_s, u"two.csv"_s, u"--column"_s, u"3"_s} << u"2 columns"_s;
+    QTest::newRow("no file") << QStringList {u"import"_s} << u"at least one file"_s;
+    QTest::newRow("an old Excel file") << QStringList {u"import"_s, u"old.xls"_s} << u"xls"_s;
+    QTest::newRow("a broken workbook") << QStringList {u"import"_s, u"broken.xlsx"_s} << u"无法读取工作簿"_s;
+    QTest::newRow("not the encoding given")
+        << QStringList {u"import"_s, u"latin.txt"_s, u"--encoding"_s, u"UTF-8"_s} << u"UTF-8"_s;
+    QTest::newRow("no such encoding") << QStringList {u"import"_s, u"good.txt"_s, u"--encoding"_s,
+                                                      u"no-such-encoding"_s}
+                                      << u"不认识的编码"_s;
+    QTest::newRow("an option of another command")
+        << QStringList {u"import"_s, u"good.txt"_s, u"--json"_s} << u"--json goes with stats"_s;
+    QTest::newRow("an export to another format") << QStringList {u"export"_s, u"out.txt"_s} << u"FILE.xlsx"_s;
+    QTest::newRow("an export of a class not there")
+        << QStringList {u"export"_s, u"--class"_s, u"009"_s, u"out.csv"_s} << u"no class"_s;
+    QTest::newRow("an unknown command") << QStringList {u"sort"_s} << u"no command sort"_s;
+    QTest::newRow("an unknown option") << QStringList {u"--fast"_s} << u"fast"_s;
+}
+
+void TestFiles::badInputWritesNothing()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, says);
+    write(u"good.txt"_s, "one\ntwo\n");
+    write(u"latin.txt"_s, "caf\xE9\n");
+    write(u"two.csv"_s, "a,b\n");
+    write(u"old.xls"_s, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 rest");
+    write(u"broken.xlsx"_s, "PK\x03\x04 not really a zip");
+    QDir::setCurrent(m_dir.path());
+    const ProgramRun run = korvel(arguments);
+    QCOMPARE(run.status, 2);
+    // One clear line, and nothing written.
+    QCOMPARE(run.err.count(u'\n'), 1);
+    QVERIFY2(run.err.startsWith(u"korvel: "_s) && run.err.contains(says), qPrintable(run.err));
+    QCOMPARE(keywords(), QStringList());
+    QVERIFY(!QFile::exists(m_dir.filePath(u"out.csv"_s)));
+}
+
+void TestFiles::exportsStatsAndChecks()
+{
+    {
+        auto opened = openStore(m_store->path);
+        QVERIFY_OK(opened);
+        Store& store = **opened;
+        QVERIFY_OK(store.addClass({}, u"数码"_s, u"1"_s));
+        QVERIFY_OK(store.addClass(u"001"_s, u"手机"_s, u"a"_s));
+        QVERIFY_OK(store.importRows({{0, u"华为手机"_s, u"001001"_s, u"手机"_s, 1, 0, 0},
+                                     {0, u"数码相机"_s, u"001"_s, u"数码"_s, 1, 0, 0},
+                                     {0, u"火锅"_s, {}, {}, 0, 0, 0}}));
+    }
+    // The whole store, and one class's subtree, with code, path and state.
+    QCOMPARE(korvel({u"export"_s, m_dir.filePath(u"all.csv"_s)}).status, 0);
+    QCOMPARE(ExportReader::csv(m_dir.filePath(u"all.csv"_s)),
+             (ExportReader::Rows {{u"关键词"_s, u"ID"_s, u"分类编码"_s, u"分类"_s, u"状态"_s},
+                                  {u"华为手机"_s, u"1"_s, u"001001"_s, u"数码 > 手机"_s, u"已设置"_s},
+                                  {u"数码相机"_s, u"2"_s, u"001"_s, u"数码"_s, u"已设置"_s},
+                                  {u"火锅"_s, u"3"_s, QString(), QString(), u"未设置"_s}}));
+    QCOMPARE(korvel({u"export"_s, u"--class"_s, u"001001"_s, m_dir.filePath(u"one.xlsx"_s)}).status, 0);
+    QCOMPARE(ExportReader::xlsx(m_dir.filePath(u"one.xlsx"_s)).value(1),
+             QStringList({u"华为手机"_s, u"1"_s, u"001001"_s, u"数码 > 手机"_s, u"已设置"_s}));
+
+    const ProgramRun stats = korvel({u"stats"_s, u"--json"_s});
+    QCOMPARE(stats.status, 0);
+    const QJsonObject all = QJsonDocument::fromJson(stats.out.toUtf8()).object();
+    QCOMPARE(all.value(u"keywords"_s).toInt(), 3);
+    QCOMPARE(all.value(u"unsorted"_s).toInt(), 1);
+    const QJsonObject top = all.value(u"classes"_s).toArray().at(0).toObject();
+    QCOMPARE(top.value(u"code"_s).toString(), u"001"_s);
+    QCOMPARE(top.value(u"keywords"_s).toInt(), 1);
+    QCOMPARE(top.value(u"subtree"_s).toInt(), 2);
+    QVERIFY(korvel({u"stats"_s}).out.contains(u"001001                      1          1  数码 > 手机"_s));
+
+    QCOMPARE(korvel({u"check"_s}).out, u"ok\n"_s);
+    // Rows another program broke: each said, and the status says so.
+    RawDb raw(m_store->path);
+    QVERIFY(raw.exec(u"UPDATE Korvels SET classcode = '009' WHERE keywords = '火锅'"_s));
+    QVERIFY(raw.exec(u"UPDATE KeyClass SET maxnext = 0 WHERE code = '001'"_s));
+    const ProgramRun check = korvel({u"check"_s});
+    QCOMPARE(check.status, 1);
+    QCOMPARE(check.out.count(u'\n'), 3);
+    QVERIFY2(check.out.contains(u"已不存在的分类"_s) && check.out.contains(u"设置状态与分类不符"_s)
+                 && check.out.contains(u"重复这个编号"_s),
+             qPrintable(check.out));
 }
 
 QTEST_GUILESS_MAIN(TestFiles)

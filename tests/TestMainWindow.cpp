@@ -1,28 +1,16 @@
 #include "TestSupport.h"
-#include "ui/main/KeywordGridModel.h"
-#include "ui/main/frmKorvel.h"
 
-#include <QApplication>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTreeWidget>
-
-#include <QFrame>
-#include <QHeaderView>
-#include <QLabel>
-#include <QTableView>
 #include <QTextDocumentFragment>
 
+// The main window as it opens, and moving through the levels of classes.
 class TestMainWindow : public WindowTest
 {
     Q_OBJECT
 private slots:
     void controlsAsLaidOut();
     void tabOrderAndFocus();
-    void startsOnTheTopLevelWithTheFirstKeyword();
     void emptyStoreSaysAllIsSet();
-    void escapeGoesUpWhereverTheFocusIs();
-    void enterAndDoubleClickGoDownOnlyFromTheList();
+    void upAndDown();
 
 private:
     // Two top-level classes, the second with one child, and three unsorted keywords.
@@ -41,6 +29,7 @@ void TestMainWindow::controlsAsLaidOut()
 {
     fillStore();
     open();
+    QVERIFY(m_messages->take().isEmpty());
     QCOMPARE(m_window->windowTitle(), u"关键词分类"_s);
     QCOMPARE(m_window->size(), QSize(712, 499));
     QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
@@ -97,21 +86,30 @@ void TestMainWindow::controlsAsLaidOut()
     for (const char16_t* name : {u"lblExpert", u"lblAddWords", u"lblClearWords"})
         QCOMPARE(child<QLabel>(QString::fromUtf16(name))->palette().color(QPalette::WindowText), QColor(0, 0, 192));
 
-    const QFont keyFont = child<QLineEdit>(u"txtKey"_s)->font();
+    const QFont keyFont = txtKey()->font();
     QVERIFY(keyFont.bold());
     QCOMPARE(keyFont.pointSizeF(), 10.5);
     QCOMPARE(keyFont.families().value(0), u"仿宋_GB2312"_s);
 
     QCOMPARE(list()->columnCount(), 3);
-    QCOMPARE(list()->headerItem()->text(0), u"类别"_s);
-    QCOMPARE(list()->headerItem()->text(1), u"快捷键"_s);
-    QCOMPARE(list()->headerItem()->text(2), u"最大下级编号"_s);
-    QCOMPARE(list()->columnWidth(0), 200);
-    QCOMPARE(list()->columnWidth(1), 53);
-    // The counter column is there for every row but never seen.
-    QVERIFY(list()->isColumnHidden(2));
-    QCOMPARE(list()->topLevelItem(1)->text(2), u"1"_s);
-    QCOMPARE(list()->topLevelItem(0)->text(2), u"0"_s);
+    for (const auto& [column, header, width] :
+         {std::tuple {0, u"类别"_s, 200}, {1, u"快捷键"_s, 53}, {2, u"最大下级编号"_s, 0}}) {
+        QCOMPARE(list()->headerItem()->text(column), header);
+        // The counter column is there for every row but never seen.
+        QCOMPARE(list()->isColumnHidden(column) ? 0 : list()->columnWidth(column), width);
+    }
+
+    // The top level, its first class selected, and the first unsorted keyword.
+    QCOMPARE(list()->topLevelItemCount(), 2);
+    QCOMPARE(QStringList({list()->topLevelItem(0)->text(0), list()->topLevelItem(1)->text(1),
+                          list()->topLevelItem(0)->text(2), list()->topLevelItem(1)->text(2)}),
+             QStringList({u"数码"_s, u"2"_s, u"0"_s, u"1"_s}));
+    QCOMPARE(list()->selectedItems().value(0), list()->topLevelItem(0));
+    QCOMPARE(m_window->selCode(), u"001"_s);
+    QCOMPARE(m_window->quickKeys(), QStringList({u"1"_s, u"2"_s, QString()}));
+    QVERIFY(!child(u"cmdUp"_s)->isEnabled() && child(u"cmdDown"_s)->isEnabled());
+    QCOMPARE(txtKey()->text(), u"华为手机"_s);
+    QVERIFY(m_window->keyId() > 0);
 }
 
 void TestMainWindow::tabOrderAndFocus()
@@ -134,23 +132,6 @@ void TestMainWindow::tabOrderAndFocus()
                           u"cmdEdit"_s, u"cmdDel"_s, u"txtKey"_s}));
 }
 
-void TestMainWindow::startsOnTheTopLevelWithTheFirstKeyword()
-{
-    fillStore();
-    open();
-    QCOMPARE(list()->topLevelItemCount(), 2);
-    QCOMPARE(list()->topLevelItem(0)->text(0), u"数码"_s);
-    QCOMPARE(list()->topLevelItem(1)->text(1), u"2"_s);
-    QCOMPARE(list()->selectedItems().value(0), list()->topLevelItem(0));
-    QCOMPARE(m_window->selCode(), u"001"_s);
-    QCOMPARE(m_window->quickKeys(), QStringList({u"1"_s, u"2"_s, QString()}));
-    QVERIFY(!child<QPushButton>(u"cmdUp"_s)->isEnabled());
-    QVERIFY(child<QPushButton>(u"cmdDown"_s)->isEnabled());
-    QCOMPARE(child<QLineEdit>(u"txtKey"_s)->text(), u"华为手机"_s);
-    QVERIFY(m_window->keyId() > 0);
-    QVERIFY(m_messages->take().isEmpty());
-}
-
 void TestMainWindow::emptyStoreSaysAllIsSet()
 {
     open();
@@ -159,47 +140,27 @@ void TestMainWindow::emptyStoreSaysAllIsSet()
     QCOMPARE(shown.at(0).text, u"所有关键词已设置完毕！"_s);
     QCOMPARE(shown.at(0).title, u"关键词分类"_s);
     QCOMPARE(shown.at(0).icon, MessageBox::Icon::None);
-    QCOMPARE(child<QLineEdit>(u"txtKey"_s)->text(), QString());
+    QCOMPARE(txtKey()->text(), QString());
     QCOMPARE(m_window->keyId(), 0);
     QCOMPARE(m_window->selCode(), QString());
-    QVERIFY(!child<QPushButton>(u"cmdUp"_s)->isEnabled());
-    QVERIFY(!child<QPushButton>(u"cmdDown"_s)->isEnabled());
+    QVERIFY(!child(u"cmdUp"_s)->isEnabled() && !child(u"cmdDown"_s)->isEnabled());
     // The grid keeps its empty design-time shape.
     QCOMPARE(m_window->gridModel()->rowCount(), 29);
     QCOMPARE(m_window->gridModel()->columnCount(), 4);
 }
 
-void TestMainWindow::escapeGoesUpWhereverTheFocusIs()
+void TestMainWindow::upAndDown()
 {
     fillStore();
     open();
     list()->setCurrentItem(list()->topLevelItem(1));
-    QCOMPARE(m_window->selCode(), u"002"_s);
-    QTest::mouseClick(child<QPushButton>(u"cmdDown"_s), Qt::LeftButton);
-    QCOMPARE(m_window->parentCode(), u"002"_s);
-    QCOMPARE(list()->topLevelItem(0)->text(0), u"轿车"_s);
-    QVERIFY(child<QPushButton>(u"cmdUp"_s)->isEnabled());
-
-    txtKey()->setFocus();
-    QTest::keyClick(txtKey(), Qt::Key_Escape);
-    QCOMPARE(m_window->parentCode(), QString());
-    // Back on the top level the first class is selected, not the one that was left.
-    QCOMPARE(m_window->selCode(), u"001"_s);
-    // Esc at the top level lists the top level again.
-    QTest::keyClick(child<QPushButton>(u"cmdAdd"_s), Qt::Key_Escape);
-    QCOMPARE(m_window->parentCode(), QString());
-    QCOMPARE(list()->topLevelItemCount(), 2);
-}
-
-void TestMainWindow::enterAndDoubleClickGoDownOnlyFromTheList()
-{
-    fillStore();
-    open();
-    list()->setCurrentItem(list()->topLevelItem(1));
+    // Enter goes down only from the list.
     QTest::keyClick(txtKey(), Qt::Key_Return);
     QCOMPARE(m_window->parentCode(), QString());
     QTest::keyClick(list(), Qt::Key_Return);
     QCOMPARE(m_window->parentCode(), u"002"_s);
+    QCOMPARE(list()->topLevelItem(0)->text(0), u"轿车"_s);
+    QVERIFY(child(u"cmdUp"_s)->isEnabled());
 
     // Down into a class without subclasses: an empty level, nothing selected, the grid left as it was.
     QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {},
@@ -208,13 +169,22 @@ void TestMainWindow::enterAndDoubleClickGoDownOnlyFromTheList()
     QCOMPARE(list()->topLevelItemCount(), 0);
     QCOMPARE(m_window->quickKeys(), QStringList(QString()));
     QCOMPARE(m_window->selCode(), u""_s);
-    QVERIFY(!child<QPushButton>(u"cmdDown"_s)->isEnabled());
+    QVERIFY(!child(u"cmdDown"_s)->isEnabled());
     QCOMPARE(m_window->gridModel()->loadedCode(), u"002001"_s);
-
     // Enter or a double-click in an empty list does nothing.
     QTest::keyClick(list(), Qt::Key_Return);
     QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
     QCOMPARE(m_window->parentCode(), u"002001"_s);
+
+    // Esc goes up wherever the focus is; back on the top level the first class is selected, not the one left.
+    click(u"cmdUp"_s);
+    QTest::keyClick(txtKey(), Qt::Key_Escape);
+    QCOMPARE(m_window->parentCode(), QString());
+    QCOMPARE(m_window->selCode(), u"001"_s);
+    // Esc at the top level lists the top level again.
+    QTest::keyClick(child(u"cmdAdd"_s), Qt::Key_Escape);
+    QCOMPARE(m_window->parentCode(), QString());
+    QCOMPARE(list()->topLevelItemCount(), 2);
     QVERIFY(m_messages->take().isEmpty());
 }
 

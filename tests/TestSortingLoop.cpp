@@ -1,14 +1,10 @@
 #include "ExportReader.h"
 #include "TestSupport.h"
-#include "ui/main/KeywordGridModel.h"
-#include "ui/main/frmKorvel.h"
 
-#include <QLineEdit>
-#include <QTreeWidget>
-#include "ui/FileDialog.h"
+#include <QRandomGenerator>
 
-#include <QFile>
-#include <QTableView>
+#include <numeric>
+#include <random>
 
 // The filing loop as the operator meets it: quick keys, right-clicks, the grid, take-back and export.
 class TestSortingLoop : public WindowTest
@@ -17,17 +13,19 @@ class TestSortingLoop : public WindowTest
 private slots:
     void init();
     void orderOfServiceAndTakeBack();
-    void quickKeysDescendAndFileDeep();
-    void firstOfTwoKeysAndAnEmptiedClass();
+    void quickKeysDescendAndFile();
     void theThreeMessagesAndWhenTheGridReloads();
     void gridGroupsByClassAndRightClicksOnlyRows();
     void rowGoneAndStoreFailure();
     void exportReadsBack();
+    // A large subtree, read a page at a time: every row right wherever the view starts reading, and each filing or
+    // take-back one row more or less, in its place.
+    void aLargeSubtree();
 
 private:
-    QStringList gridIds() const;
+    // The rows the grid must show for class 001, read from the store as the grid orders them.
+    QStringList expected();
     QString shown() { return messages().join(u'|'); }
-    QTableView* grid() const { return child<QTableView>(u"Grid1"_s); }
     void selectClass(int row) { list()->setCurrentItem(list()->topLevelItem(row)); }
 };
 
@@ -47,15 +45,6 @@ void TestSortingLoop::init()
     QVERIFY(m_raw->exec(u"DELETE FROM KeyClass WHERE code = '005001'"_s));
 }
 
-QStringList TestSortingLoop::gridIds() const
-{
-    QStringList ids;
-    const KeywordGridModel* model = m_window->gridModel();
-    for (int row = 0; row < model->dataRowCount(); ++row)
-        ids << model->index(row, 0).data().toString();
-    return ids;
-}
-
 void TestSortingLoop::orderOfServiceAndTakeBack()
 {
     QVERIFY(m_raw->exec(
@@ -72,24 +61,23 @@ void TestSortingLoop::orderOfServiceAndTakeBack()
     rightClickList();
     QCOMPARE(m_window->keyId(), 7);
     QCOMPARE(gridIds(), QStringList({u"3"_s, u"2"_s}));
-    QCOMPARE(m_raw->value(u"SELECT isSet, classcode, classname FROM Korvels WHERE id = 3"_s), u"1|002|汽车"_s);
+    QCOMPARE(sql(u"SELECT isSet, classcode, classname FROM Korvels WHERE id = 3"_s), u"1|002|汽车"_s);
 
     // Take back id 2: it becomes current, unsorted and gone from the grid; the next filing returns to id 7.
-    QTest::mousePress(grid()->viewport(), Qt::RightButton, {},
-                      grid()->visualRect(m_window->gridModel()->index(1, 2)).center());
+    takeBack(1);
     QCOMPARE(m_window->keyId(), 2);
     QCOMPARE(txtKey()->text(), u"two"_s);
     QCOMPARE(gridIds(), QStringList({u"3"_s}));
-    QCOMPARE(m_raw->value(u"SELECT isSet, classcode, classname FROM Korvels WHERE id = 2"_s), u"0||"_s);
+    QCOMPARE(sql(u"SELECT isSet, classcode, classname FROM Korvels WHERE id = 2"_s), u"0||"_s);
     rightClickList();
     QCOMPARE(m_window->keyId(), 7);
     QCOMPARE(gridIds(), QStringList({u"3"_s, u"2"_s}));
     QCOMPARE(shown(), QString());
 }
 
-void TestSortingLoop::quickKeysDescendAndFileDeep()
+void TestSortingLoop::quickKeysDescendAndFile()
 {
-    QVERIFY_OK(m_store->insertKeywords({u"华为手机"_s, u"火锅"_s}));
+    QVERIFY_OK(m_store->insertKeywords({u"华为手机"_s, u"火锅"_s, u"三亚"_s}));
     open();
     type(u"1"_s);
     QCOMPARE(m_window->parentCode(), u"001"_s);
@@ -99,39 +87,29 @@ void TestSortingLoop::quickKeysDescendAndFileDeep()
 
     type(u"a"_s);
     QCOMPARE(m_window->selCode(), u"001001"_s);
-    QCOMPARE(m_raw->value(u"SELECT classcode, classname, isSet FROM Korvels WHERE keywords = '华为手机'"_s),
-             u"001001|手机|1"_s);
+    QCOMPARE(sql(u"SELECT classcode, classname, isSet FROM Korvels WHERE keywords = '华为手机'"_s), u"001001|手机|1"_s);
     QCOMPARE(txtKey()->text(), u"火锅"_s);
     QCOMPARE(m_window->gridModel()->index(0, 2).data().toString(), u"华为手机"_s);
 
     // Keys are case-sensitive: "A" matches nothing, files nothing, and reaches the box as typed.
     type(u"A"_s);
     QCOMPARE(txtKey()->text(), u"火锅A"_s);
-    QCOMPARE(m_raw->value(u"SELECT count(*) FROM Korvels WHERE isSet = 1"_s), u"1"_s);
-    QCOMPARE(shown(), QString());
-}
+    QCOMPARE(sql(u"SELECT count(*) FROM Korvels WHERE isSet = 1"_s), u"1"_s);
 
-void TestSortingLoop::firstOfTwoKeysAndAnEmptiedClass()
-{
-    QVERIFY_OK(m_store->insertKeywords({u"二手车"_s}));
-    open();
+    // Two classes share the key 2: the first of them takes the keyword.
+    QTest::keyClick(txtKey(), Qt::Key_Escape);
     type(u"2"_s);
-    QCOMPARE(m_raw->value(u"SELECT classcode FROM Korvels"_s), u"002"_s);
-    QCOMPARE(shown(), u"所有关键词已设置完毕！"_s);
-
+    QCOMPARE(sql(u"SELECT classcode FROM Korvels WHERE keywords = '火锅'"_s), u"002"_s);
     // 旅游 once had a child: its key goes down into an empty level and files nothing.
-    QVERIFY_OK(m_store->insertKeywords({u"三亚"_s}));
-    m_window->close();
-    open();
     type(u"5"_s);
     QCOMPARE(m_window->parentCode(), u"005"_s);
     QCOMPARE(list()->topLevelItemCount(), 0);
     QCOMPARE(m_window->selCode(), QString());
-    QCOMPARE(m_raw->value(u"SELECT isSet FROM Korvels WHERE keywords = '三亚'"_s), u"0"_s);
+    QCOMPARE(sql(u"SELECT isSet FROM Korvels WHERE keywords = '三亚'"_s), u"0"_s);
     // With no class selected a right-click refuses, and nothing is written.
     rightClickList();
     QCOMPARE(shown(), u"请选择关键词分类！"_s);
-    QCOMPARE(m_raw->value(u"SELECT isSet FROM Korvels WHERE keywords = '三亚'"_s), u"0"_s);
+    QCOMPARE(sql(u"SELECT isSet FROM Korvels WHERE keywords = '三亚'"_s), u"0"_s);
 }
 
 void TestSortingLoop::theThreeMessagesAndWhenTheGridReloads()
@@ -163,21 +141,19 @@ void TestSortingLoop::theThreeMessagesAndWhenTheGridReloads()
 
 void TestSortingLoop::gridGroupsByClassAndRightClicksOnlyRows()
 {
-    const QList<std::tuple<int, QString>> rows = {{1, u"001001"_s}, {2, u"001"_s}, {3, u"002"_s}, {4, u"001"_s}};
-    for (const auto& [id, code] : rows) {
-        QVERIFY(m_raw->exec(u"INSERT INTO Korvels(id, keywords, isSet, classcode, classname) VALUES (?, ?, 1, ?, ?)"_s,
-                            {id, u"k%1"_s.arg(id), code, QString(u"c"_s + code)}));
-    }
+    QVERIFY_OK(m_store->importRows({{1, u"k1"_s, u"001001"_s, u"c001001"_s, 1, 0, 0},
+                                    {2, u"k2"_s, u"001"_s, u"c001"_s, 1, 0, 0},
+                                    {3, u"k3"_s, u"002"_s, u"c002"_s, 1, 0, 0},
+                                    {4, u"k4"_s, u"001"_s, u"c001"_s, 1, 0, 0}}));
     open();
     QCOMPARE(shown(), u"所有关键词已设置完毕！"_s);
     QCOMPARE(gridIds(), QStringList({u"4"_s, u"2"_s, u"1"_s}));
     const KeywordGridModel* model = m_window->gridModel();
-    QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), u"ID"_s);
-    QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), u"分类"_s);
-    QCOMPARE(model->headerData(2, Qt::Horizontal).toString(), u"关键词"_s);
-    QCOMPARE(grid()->columnWidth(0), 50);
-    QCOMPARE(grid()->columnWidth(1), 80);
-    QCOMPARE(grid()->columnWidth(2), 210);
+    for (const auto& [column, header, width] :
+         {std::tuple {0, u"ID"_s, 50}, {1, u"分类"_s, 80}, {2, u"关键词"_s, 210}}) {
+        QCOMPARE(model->headerData(column, Qt::Horizontal).toString(), header);
+        QCOMPARE(grid()->columnWidth(column), width);
+    }
     QCOMPARE(model->index(2, 1).data().toString(), u"c001001"_s);
     QVERIFY(!(model->flags(model->index(0, 2)) & Qt::ItemIsEditable));
 
@@ -206,7 +182,7 @@ void TestSortingLoop::rowGoneAndStoreFailure()
     rightClickList();
     QCOMPARE(shown(), u"当前关键词已不在数据库中，没有设置。"_s);
     QCOMPARE(txtKey()->text(), u"next"_s);
-    QCOMPARE(m_raw->value(u"SELECT count(*) FROM Korvels WHERE isSet = 1"_s), u"0"_s);
+    QCOMPARE(sql(u"SELECT count(*) FROM Korvels WHERE isSet = 1"_s), u"0"_s);
     QCOMPARE(gridIds(), QStringList());
 
     // The store refuses: its message is shown, and the window keeps its keyword and its class.
@@ -241,21 +217,15 @@ void TestSortingLoop::exportReadsBack()
                                          {u"2"_s, u"汽车"_s, u"say \"hi\""_s},
                                          {u"1"_s, u"汽车"_s, u"McDonald's, 麦当劳"_s}};
     QCOMPARE(ExportReader::csv(dir.filePath(u"out.csv"_s)), expected);
-    QFile raw(dir.filePath(u"out.csv"_s));
-    QVERIFY(raw.open(QIODevice::ReadOnly));
-    QVERIFY(raw.readAll().contains("\r\n2,汽车,\"say \"\"hi\"\"\"\r\n1,汽车,\"McDonald's, 麦当劳\"\r\n"));
+    QVERIFY(readFile(dir.filePath(u"out.csv"_s))
+                .contains("\r\n2,汽车,\"say \"\"hi\"\"\"\r\n1,汽车,\"McDonald's, 麦当劳\"\r\n"));
 
     FileDialog::setNextFileName(dir.filePath(u"out"_s));
     click(u"lblExpert"_s);
     QCOMPARE(ExportReader::xlsx(dir.filePath(u"out.xlsx"_s)), expected);
 
     // The suffix added to a name typed without one may name a file that is there already: asked first.
-    const QString xlsx = dir.filePath(u"out.xlsx"_s);
-    {
-        QFile f(xlsx);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("keep me");
-    }
+    const QString xlsx = writeFile(dir.filePath(u"out.xlsx"_s), "keep me");
     for (const MessageBox::Answer answer : {MessageBox::Answer::No, MessageBox::Answer::Yes}) {
         m_messages->answer(answer);
         FileDialog::setNextFileName(dir.filePath(u"out"_s));
@@ -265,9 +235,7 @@ void TestSortingLoop::exportReadsBack()
         QVERIFY(asked.at(0).text.contains(QDir::toNativeSeparators(xlsx)));
         QCOMPARE(asked.at(0).buttons, MessageBox::Buttons::YesNo);
         QCOMPARE(asked.at(0).defaultAnswer, MessageBox::Answer::No);
-        QFile f(xlsx);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll() == "keep me", answer == MessageBox::Answer::No);
+        QCOMPARE(readFile(xlsx) == "keep me", answer == MessageBox::Answer::No);
     }
 
     // Cancelled: nothing written. Unwritable: a clear message, nothing left behind.
@@ -279,6 +247,66 @@ void TestSortingLoop::exportReadsBack()
     const QString refusal = shown();
     QVERIFY2(refusal.startsWith(u"导出失败"_s) && refusal.contains(blocked), qPrintable(refusal));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({u"out.csv"_s, u"out.xlsx"_s}));
+}
+
+void TestSortingLoop::aLargeSubtree()
+{
+    // Class sizes that put group boundaries inside pages, ids shuffled across the classes, and a few keywords
+    // left unsorted.
+    const QList<std::pair<QString, int>> sizes
+        = {{u"001"_s, 700}, {u"001001"_s, 301}, {u"001001001"_s, 555}, {u"002"_s, 200}, {QString(), 20}};
+    QList<KeywordRow> rows;
+    for (const auto& [code, n] : sizes) {
+        for (int i = 0; i < n; ++i)
+            rows.append({0, code + u'-' + QString::number(i), code, u"c"_s + code, code.isEmpty() ? 0 : 1, 0, 0});
+    }
+    QList<qint64> ids(rows.size());
+    std::iota(ids.begin(), ids.end(), 1);
+    std::shuffle(ids.begin(), ids.end(), *QRandomGenerator::global());
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        rows[i].id = ids.at(i);
+    QVERIFY_OK(m_store->importRows(rows));
+    open(true);
+    const QStringList all = expected();
+    QCOMPARE(m_window->gridModel()->dataRowCount(), 1556);
+    // The view asks for the middle first: the rows there, and then every row from the top.
+    grid()->scrollTo(m_window->gridModel()->index(800, 0), QAbstractItemView::PositionAtCenter);
+    QVERIFY(grid()->viewport()->grab().width() > 0);
+    QCOMPARE(gridRows(760, 840), all.mid(760, 80));
+    QCOMPARE(gridRows(0, 1556), all);
+    // And backwards from the end, across every page boundary.
+    QVERIFY_OK(m_window->gridModel()->load(u"001"_s));
+    for (int r = 1555; r >= 0; r -= 7)
+        QCOMPARE(gridRows(r, r + 1), all.mid(r, 1));
+
+    KeywordGridModel* model = m_window->gridModel();
+    QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(model, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy reset(model, &QAbstractItemModel::modelReset);
+    for (const int at : {1000, 3, 1555, 701, 257}) {
+        grid()->scrollTo(model->index(at, 0), QAbstractItemView::PositionAtCenter);
+        grid()->viewport()->grab();
+        // Take back the keyword at that row: it leaves, the rows after it move up.
+        const QString taken = gridRows(at, at + 1).first();
+        takeBack(at);
+        QCOMPARE(txtKey()->text(), taken.section(u'|', 2));
+        QCOMPARE(removed.size(), 1);
+        QCOMPARE(removed.takeFirst().at(1).toInt(), at);
+        QCOMPARE(gridRows(0, model->dataRowCount()), expected());
+        // Filed again under 甲: it comes in at the place of its id in that class.
+        rightClickList();
+        QCOMPARE(inserted.size(), 1);
+        inserted.clear();
+        QCOMPARE(gridRows(0, model->dataRowCount()), expected());
+    }
+    QCOMPARE(reset.size(), 0);
+    QCOMPARE(messages(), QStringList());
+}
+
+QStringList TestSortingLoop::expected()
+{
+    return m_raw->rows(u"SELECT id, classname, keywords FROM Korvels WHERE classcode >= '001' AND classcode < '002'"
+                       u" ORDER BY classcode, id DESC"_s);
 }
 
 QTEST_MAIN(TestSortingLoop)

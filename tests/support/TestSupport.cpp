@@ -1,23 +1,13 @@
 #include "TestSupport.h"
 
 #include "store/postgres/Location.h"
-#include "ui/Modal.h"
-#include "ui/main/KeywordGridModel.h"
-#include "ui/main/frmKorvel.h"
 
 #include <QAbstractItemModelTester>
-#include <QApplication>
-#include <QCheckBox>
-#include <QDialog>
 #include <QKeyEvent>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QTreeWidget>
 
 namespace TestEngine {
 
@@ -78,8 +68,10 @@ TempStore::~TempStore()
 }
 
 RawDb::RawDb(const QString& location)
-    : m_name(u"raw-"_s + location)
 {
+    // A name of its own: two on one store must not close each other's connection.
+    static int opened = 0;
+    m_name = u"raw-%1"_s.arg(++opened);
     connectRaw(m_name, location);
 }
 
@@ -128,11 +120,6 @@ QStringList RawDb::rows(const QString& sql, const QVariantList& values)
     return out;
 }
 
-QString RawDb::value(const QString& sql, const QVariantList& values)
-{
-    return rows(sql, values).value(0);
-}
-
 bool RawDb::refuse(const QString& table, const QString& event, const QString& message, const QString& condition)
 {
     if (!TestEngine::onServer()) {
@@ -154,50 +141,72 @@ bool RawDb::allow(const QString& table)
 
 QStringList awkwardKeywords()
 {
-    QString nul = u"nul"_s;
-    nul += QChar(0);
-    nul += u"inside"_s;
-    QStringList words = {
-        u"O'Brien"_s,
-        u"say \"hi\""_s,
-        u"back\\slash\\"_s,
-        u"100% off"_s,
-        u"_under_score_ a_b%c"_s,
-        u"'; DROP TABLE Korvels; --"_s,
-        u"SELECT * FROM KeyClass WHERE 1=1"_s,
-        u"NULL"_s,
-        nul,
-        u"tab\there"_s,
-        u"control \x01\x02\x1b\x1f\x7f"_s,
-        u"emoji 😀 and 👨‍👩‍👧"_s,
-        u"outside the plane 𠀀𪚥"_s,
-        u"combining e\u0301 a\u0308"_s,
-        u"مرحبا بالعالم"_s,
-        u"\u200fשלום\u200e mixed"_s,
-        u"zero\u200bwidth\u200djoin"_s,
-        u"\ufeffbyte order mark"_s,
-        u"手机\u3000价格"_s,
-        u"\u3000全角空格开头"_s,
-        u"no\u00a0break"_s,
-        u"%s %d %n %%"_s,
-        u"<b>bold</b> &amp; &lt;"_s,
-        u"_x0041_ looks escaped"_s,
-        u"=1+1"_s,
-        u"@SUM(A1)"_s,
-        u"a, b, c"_s,
-        u"C:\\Program Files\\x"_s,
-        u"   spaces around   "_s,
-        u"non-character \uffff"_s,
-        u"MiXeD CaSe"_s,
-        u"华为手机价格"_s,
-    };
+    const QString nul = u"nul"_s + QChar(0) + u"inside"_s;
+    QStringList words = {u"O'Brien"_s,
+                         u"say \"hi\""_s,
+                         u"back\\slash\\"_s,
+                         u"100% off"_s,
+                         u"_under_score_ a_b%c"_s,
+                         u"'; DROP TABLE Korvels; --"_s,
+                         u"SELECT * FROM KeyClass WHERE 1=1"_s,
+                         u"NULL"_s,
+                         nul,
+                         u"tab\there"_s,
+                         u"control \x01\x02\x1b\x1f\x7f"_s,
+                         u"emoji 😀 and 👨‍👩‍👧"_s,
+                         u"outside the plane 𠀀𪚥"_s,
+                         u"combining e\u0301 a\u0308"_s,
+                         u"مرحبا بالعالم"_s,
+                         u"\u200fשלום\u200e mixed"_s,
+                         u"zero\u200bwidth\u200djoin"_s,
+                         u"\ufeffbyte order mark"_s,
+                         u"手机\u3000价格"_s,
+                         u"\u3000全角空格开头"_s,
+                         u"no\u00a0break"_s,
+                         u"%s %d %n %%"_s,
+                         u"<b>bold</b> &amp; &lt;"_s,
+                         u"_x0041_ looks escaped"_s,
+                         u"=1+1"_s,
+                         u"@SUM(A1)"_s,
+                         u"a, b, c"_s,
+                         u"C:\\Program Files\\x"_s,
+                         u"   spaces around   "_s,
+                         u"non-character \uffff"_s,
+                         u"MiXeD CaSe"_s,
+                         u"华为手机价格"_s};
     // A lone surrogate, as a broken clipboard may hand over, stands last but one.
-    QString broken = u"broken "_s;
-    broken += QChar(0xD800);
-    broken += u"x"_s;
-    words << broken;
-    words << QString(100000, u'长');
+    words << u"broken "_s + QChar(0xD800) + u"x"_s << QString(100000, u'长');
     return words;
+}
+
+QString writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? path : QString();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+ProgramRun runProgram(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    ProgramRun run;
+    if (process.waitForFinished(30000)) {
+        run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.out = QString::fromUtf8(process.readAllStandardOutput());
+        run.err = QString::fromUtf8(process.readAllStandardError());
+    }
+    return run;
+}
+
+void clickIn(const QWidget& parent, const QString& name)
+{
+    QTest::mouseClick(in<QWidget>(parent, name), Qt::LeftButton);
 }
 
 Messages::Messages()
@@ -263,32 +272,34 @@ frmKorvel* WindowTest::open(bool quiet)
     return m_window.get();
 }
 
-QWidget* WindowTest::control(const QString& name, const QMetaObject* type) const
-{
-    QWidget* widget = m_window ? m_window->findChild<QWidget*>(name) : nullptr;
-    if (!widget || !widget->metaObject()->inherits(type))
-        QTest::qFail(qPrintable(u"no control "_s + name), __FILE__, __LINE__);
-    return widget;
-}
-
-QLineEdit* WindowTest::txtKey() const
-{
-    return child<QLineEdit>(u"txtKey"_s);
-}
-
-QTreeWidget* WindowTest::list() const
-{
-    return child<QTreeWidget>(u"ListView2"_s);
-}
-
-void WindowTest::click(const QString& name)
-{
-    QTest::mouseClick(child(name), Qt::LeftButton);
-}
-
 void WindowTest::rightClickList()
 {
     QTest::mouseRelease(list()->viewport(), Qt::RightButton, {}, {5, 5});
+}
+
+void WindowTest::takeBack(int row)
+{
+    QTest::mousePress(grid()->viewport(), Qt::RightButton, {},
+                      grid()->visualRect(grid()->model()->index(row, 2)).center());
+}
+
+QStringList WindowTest::gridRows(int from, int to) const
+{
+    QStringList rows;
+    const QAbstractItemModel* model = m_window->gridModel();
+    for (int r = from; r < to; ++r)
+        rows << QStringList({model->index(r, 0).data().toString(), model->index(r, 1).data().toString(),
+                             model->index(r, 2).data().toString()})
+                    .join(u'|');
+    return rows;
+}
+
+QStringList WindowTest::gridIds() const
+{
+    QStringList ids;
+    for (int r = 0; r < m_window->gridModel()->dataRowCount(); ++r)
+        ids << m_window->gridModel()->index(r, 0).data().toString();
+    return ids;
 }
 
 void WindowTest::type(const QString& text)
@@ -302,14 +313,14 @@ void WindowTest::type(const QString& text)
 void WindowTest::addBatches(const QStringList& texts, bool excludeDuplicates)
 {
     Modal::setDriver([=](QDialog& d) {
-        d.findChild<QCheckBox*>(u"Check1"_s)->setChecked(excludeDuplicates);
+        in<QCheckBox>(d, u"Check1"_s)->setChecked(excludeDuplicates);
         for (const QString& text : texts) {
-            auto* box = d.findChild<QPlainTextEdit*>(u"txtKeys"_s);
+            auto* box = in<QPlainTextEdit>(d, u"txtKeys"_s);
             box->clear();
             box->insertPlainText(text);
-            QTest::mouseClick(d.findChild<QPushButton*>(u"cmdAdd"_s), Qt::LeftButton);
+            clickIn(d, u"cmdAdd"_s);
         }
-        QTest::mouseClick(d.findChild<QPushButton*>(u"cmdExit"_s), Qt::LeftButton);
+        clickIn(d, u"cmdExit"_s);
     });
     click(u"lblAddWords"_s);
     Modal::setDriver({});
@@ -319,9 +330,9 @@ void WindowTest::answerClassEditor(const QString& title, const QString& key, boo
 {
     Modal::setDriver([=, this](QDialog& dialog) {
         ++m_dialogsShown;
-        dialog.findChild<QLineEdit*>(u"txtTitle"_s)->setText(title);
-        dialog.findChild<QLineEdit*>(u"txtKey"_s)->setText(key);
-        QTest::mouseClick(dialog.findChild<QPushButton*>(ok ? u"OKButton"_s : u"CancelButton"_s), Qt::LeftButton);
+        in<QLineEdit>(dialog, u"txtTitle"_s)->setText(title);
+        in<QLineEdit>(dialog, u"txtKey"_s)->setText(key);
+        clickIn(dialog, ok ? u"OKButton"_s : u"CancelButton"_s);
     });
 }
 

@@ -1,19 +1,29 @@
 #pragma once
 
 #include "store/Store.h"
+#include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
+#include "ui/Modal.h"
 #include "ui/main/KeywordGridModel.h"
 #include "ui/main/frmKorvel.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
-#include <QObject>
+#include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QQueue>
-#include <QStringList>
+#include <QSignalSpy>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
-#include <QVariantList>
 
 #include <functional>
 #include <memory>
@@ -21,11 +31,11 @@
 using namespace Qt::StringLiterals;
 
 // Fails the test with the store's own words when a store call fails.
-#define QVERIFY_OK(expression)                                                                                        \
+#define QVERIFY_OK(expression)                                                                                         \
     do {                                                                                                               \
         const auto& checked_ = (expression);                                                                           \
         if (!checked_.ok())                                                                                            \
-            QFAIL(qPrintable(QStringLiteral("%1 failed: %2").arg(QStringLiteral(#expression), checked_.error())));    \
+            QFAIL(qPrintable(QStringLiteral("%1 failed: %2").arg(QStringLiteral(#expression), checked_.error())));     \
     } while (false)
 
 // The engine the tests of this run use: a store file, or with KORVEL_TEST_ENGINE=postgres a schema of their own
@@ -47,7 +57,7 @@ public:
     bool exec(const QString& sql, const QVariantList& values = {});
     // The rows of a query, each row's columns joined by '|'.
     QStringList rows(const QString& sql, const QVariantList& values = {});
-    QString value(const QString& sql, const QVariantList& values = {});
+    QString value(const QString& sql, const QVariantList& values = {}) { return rows(sql, values).value(0); }
     // From now on the store refuses the event ("INSERT", "UPDATE OF maxnext", ...) on table with message,
     // where condition holds (about NEW); allow() lifts it.
     bool refuse(const QString& table, const QString& event, const QString& message, const QString& condition = {});
@@ -61,6 +71,19 @@ private:
 // beyond the basic plane, right-to-left and zero-width text, escapes a workbook would read, a lone surrogate
 // (last but one) and a keyword of 100,000 characters (last).
 QStringList awkwardKeywords();
+
+// Writes bytes to path; gives path, or nothing when it could not be written.
+QString writeFile(const QString& path, const QByteArray& bytes);
+QByteArray readFile(const QString& path);
+
+// A program run to its end: its exit status (-1 when it did not end normally) and what it wrote.
+struct ProgramRun
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+ProgramRun runProgram(const QString& program, const QStringList& arguments);
 
 // A fresh store of the engine under test: a file in its own temporary folder, or a schema of its own.
 struct TempStore
@@ -94,6 +117,16 @@ private:
     QList<MessageBox::Shown> m_shown;
 };
 
+// A control of a dialog by its name; a missing one fails the test.
+template <typename T = QWidget> T* in(const QWidget& parent, const QString& name)
+{
+    T* found = parent.findChild<T*>(name);
+    if (!found)
+        QTest::qFail(qPrintable(u"no control "_s + name), __FILE__, __LINE__);
+    return found;
+}
+void clickIn(const QWidget& parent, const QString& name);
+
 // The fixture of the window tests: a fresh store, the main window on it, and every message box and dialog
 // answered in memory. Test classes derive from it; init and cleanup run around each test.
 class WindowTest : public QObject
@@ -108,18 +141,22 @@ protected:
     // Shows the window as the program does; quiet drops the messages of its start.
     frmKorvel* open(bool quiet = false);
     // A control of the main window by its name; a missing one fails the test.
-    template <typename T = QWidget> T* child(const QString& name) const
-    {
-        return qobject_cast<T*>(control(name, &T::staticMetaObject));
-    }
-    QLineEdit* txtKey() const;
-    QTreeWidget* list() const;
-    void click(const QString& name);
+    template <typename T = QWidget> T* child(const QString& name) const { return in<T>(*m_window, name); }
+    QLineEdit* txtKey() const { return child<QLineEdit>(u"txtKey"_s); }
+    QTreeWidget* list() const { return child<QTreeWidget>(u"ListView2"_s); }
+    QTableView* grid() const { return child<QTableView>(u"Grid1"_s); }
+    void click(const QString& name) { clickIn(*m_window, name); }
     void rightClickList();
+    // A right-click on a row of the grid: its keyword is taken back.
+    void takeBack(int row);
+    // The grid's rows from..to, their cells joined by '|'; the ids alone of every row.
+    QStringList gridRows(int from, int to) const;
+    QStringList gridIds() const;
     // Types each character as one key press on the current-keyword box.
     void type(const QString& text);
     QStringList messages() { return m_messages->texts(); }
     QStringList keywords() { return m_raw->rows(u"SELECT keywords FROM Korvels ORDER BY id"_s); }
+    QString sql(const QString& query, const QVariantList& values = {}) { return m_raw->value(query, values); }
     // Opens the add-keywords dialog from the main window and adds each text as one batch.
     void addBatches(const QStringList& texts, bool excludeDuplicates = true);
     // The next class editor gets this title and key typed in, then OK (or Cancel) pressed.
@@ -133,7 +170,4 @@ protected:
     std::unique_ptr<RawDb> m_raw;
     std::unique_ptr<frmKorvel> m_window;
     int m_dialogsShown = 0;
-
-private:
-    QWidget* control(const QString& name, const QMetaObject* type) const;
 };

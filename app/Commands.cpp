@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include "store/ClassCode.h"
 #include "store/Copy.h"
 #include "store/SampleData.h"
 #include "store/Store.h"
@@ -107,11 +108,13 @@ int import(const QString& location, const QStringList& paths, const ImportOption
             return fail(BadInput, file.error());
         KeywordFile& f = **file;
         if (!f.encodingSure())
-            return fail(BadInput, u"cannot tell the encoding of %1: it is not UTF-8 and has no byte-order mark (it "
-                                  u"may be %2); give --encoding %2, or another, to read it"_s.arg(path, f.encoding()));
+            return fail(BadInput,
+                        u"cannot tell the encoding of %1: it is not UTF-8 and has no byte-order mark (it "
+                        u"may be %2); give --encoding %2, or another, to read it"_s.arg(path, f.encoding()));
         if (f.kind() == KeywordFile::Kind::Csv) {
             if (options.column > f.firstRow().size())
-                return fail(BadInput, u"%1 has %2 columns, not %3"_s.arg(path).arg(f.firstRow().size()).arg(options.column));
+                return fail(BadInput,
+                            u"%1 has %2 columns, not %3"_s.arg(path).arg(f.firstRow().size()).arg(options.column));
             f.chooseColumn(options.column - 1, options.skipHeader);
         }
         files.push_back(std::move(file).value());
@@ -122,16 +125,18 @@ int import(const QString& location, const QStringList& paths, const ImportOption
         return status;
     FileLines source(std::move(files));
     Batch batch(*store, !options.keepDuplicates);
-    batch.onChunk = [](const Batch::Counts&, std::pair<qint64, qint64> done) { progress("importing", done.first, done.second); };
+    batch.onChunk
+        = [](const Batch::Counts&, std::pair<qint64, qint64> done) { progress("importing", done.first, done.second); };
     const std::atomic<bool> cancel {false};
     const Status stored = batch.run(source, cancel);
     progressDone();
     const Batch::Counts& counts = batch.counts();
     const QString report = u"added %1 keywords, %2 duplicates left out"_s.arg(counts.added).arg(counts.duplicates);
     if (!stored)
-        return fail(StoreFailed, u"%1; stopped by the store, %2 lines not added: %3"_s.arg(report)
-                                     .arg(counts.unprocessed)
-                                     .arg(stored.error()));
+        return fail(StoreFailed,
+                    u"%1; stopped by the store, %2 lines not added: %3"_s.arg(report)
+                        .arg(counts.unprocessed)
+                        .arg(stored.error()));
     say(stdout, report);
     return Done;
 }
@@ -170,10 +175,11 @@ int stats(const QString& location, bool json)
     if (!totals || !classes)
         return fail(StoreFailed, !totals ? totals.error() : classes.error());
     QJsonArray rows;
-    QStringList lines {u"keywords %1, filed %2, unsorted %3"_s.arg(totals->total)
-                           .arg(totals->total - totals->unsorted)
-                           .arg(totals->unsorted),
-                       u"%1 %2 %3  %4"_s.arg(u"code"_s, -18).arg(u"filed here"_s, 10).arg(u"below too"_s, 10).arg(u"class"_s)};
+    QStringList lines {
+        u"keywords %1, filed %2, unsorted %3"_s.arg(totals->total)
+            .arg(totals->total - totals->unsorted)
+            .arg(totals->unsorted),
+        u"%1 %2 %3  %4"_s.arg(u"code"_s, -18).arg(u"filed here"_s, 10).arg(u"below too"_s, 10).arg(u"class"_s)};
     for (const ClassRow& c : *classes) {
         if (c.code.isEmpty())
             continue;
@@ -182,9 +188,12 @@ int stats(const QString& location, bool json)
         if (!below || !here)
             return fail(StoreFailed, !below ? below.error() : here.error());
         const qint64 own = !here->isEmpty() && here->first().code == c.code ? here->first().count : 0;
-        const QString path = c.path.startsWith(u" > "_s) ? c.path.mid(3) : c.path;
-        rows.append(QJsonObject {{u"code"_s, c.code}, {u"title"_s, c.title}, {u"path"_s, path},
-                                 {u"keywords"_s, own}, {u"subtree"_s, *below}});
+        const QString path = ClassCode::shownPath(c.path);
+        rows.append(QJsonObject {{u"code"_s, c.code},
+                                 {u"title"_s, c.title},
+                                 {u"path"_s, path},
+                                 {u"keywords"_s, own},
+                                 {u"subtree"_s, *below}});
         lines << u"%1 %2 %3  %4"_s.arg(c.code, -18).arg(own, 10).arg(*below, 10).arg(path);
     }
     if (json) {

@@ -52,6 +52,11 @@ QString subtreeEnd(const QString& code)
     return {};
 }
 
+QString shownPath(const QString& storedPath)
+{
+    return storedPath.startsWith(u" > "_s) ? storedPath.mid(3) : storedPath;
+}
+
 QString itemKey(const QString& code)
 {
     return u"S"_s + code;

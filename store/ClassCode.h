@@ -23,6 +23,9 @@ bool isInSubtree(const QString& code, const QString& root);
 // code point order): a prefix test as an index range, code <= x < subtreeEnd(code). Empty for the empty code.
 QString subtreeEnd(const QString& code);
 
+// A class path as shown: the stored one begins with the separator, since the root's own path is empty.
+QString shownPath(const QString& storedPath);
+
 // The class list keys an item by "S" followed by its code.
 QString itemKey(const QString& code);
 

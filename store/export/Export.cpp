@@ -1,6 +1,7 @@
 #include "Export.h"
 
 #include "Writers.h"
+#include "store/ClassCode.h"
 #include "store/Store.h"
 
 #include <QHash>
@@ -136,7 +137,7 @@ Result<bool> writeList(Store& store, const QString& code, const QString& fileNam
         return classes.as<bool>();
     QHash<QString, QString> paths;
     for (const ClassRow& c : *classes)
-        paths.insert(c.code, c.path.startsWith(u" > "_s) ? c.path.mid(3) : c.path);
+        paths.insert(c.code, ClassCode::shownPath(c.path));
     const auto row = [&](const KeywordRow& k) {
         const bool filed = k.isSet == 1 && !k.classcode.isEmpty();
         return QVariantList {k.keywords, k.id, k.classcode, paths.value(k.classcode),
@@ -154,16 +155,17 @@ Result<bool> writeList(Store& store, const QString& code, const QString& fileNam
     if (!totals)
         return totals.as<bool>();
     qint64 last = 0;
-    return writeRows(fileName, format, listHeader(), totals->total, progress, [&](QList<QVariantList>& rows) -> Result<bool> {
-        const auto page = store.keywordsAfter(last, PageSize);
-        if (!page)
-            return page.as<bool>();
-        for (const KeywordRow& k : *page)
-            rows << row(k);
-        if (!page->isEmpty())
-            last = page->last().id;
-        return page->size() == PageSize;
-    });
+    return writeRows(fileName, format, listHeader(), totals->total, progress,
+                     [&](QList<QVariantList>& rows) -> Result<bool> {
+                         const auto page = store.keywordsAfter(last, PageSize);
+                         if (!page)
+                             return page.as<bool>();
+                         for (const KeywordRow& k : *page)
+                             rows << row(k);
+                         if (!page->isEmpty())
+                             last = page->last().id;
+                         return page->size() == PageSize;
+                     });
 }
 
 } // namespace Export

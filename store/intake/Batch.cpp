@@ -10,14 +10,7 @@ TextLines::TextLines(QString text)
 
 Result<bool> TextLines::read(QList<QString>& lines, qsizetype max)
 {
-    if (m_next > m_text.size())
-        return false;
-    for (qsizetype n = 0; n < max && m_next <= m_text.size(); ++n) {
-        const auto [end, next] = Lines::lineAt(m_text, m_next);
-        lines.append(m_text.sliced(m_next, end - m_next));
-        m_next = next;
-    }
-    return true;
+    return Lines::take(m_text, m_next, lines, max);
 }
 
 Batch::Batch(Store& store, bool excludeDuplicates)
@@ -33,7 +26,8 @@ void Batch::countRest(LineSource& source)
         const auto more = source.read(lines, ChunkSize);
         if (!more || !*more)
             break;
-        m_counts.unprocessed += std::count_if(lines.cbegin(), lines.cend(), [](const QString& l) { return !Lines::isBlank(l); });
+        m_counts.unprocessed
+            += std::count_if(lines.cbegin(), lines.cend(), [](const QString& l) { return !Lines::isBlank(l); });
     }
 }
 

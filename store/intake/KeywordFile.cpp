@@ -54,8 +54,9 @@ Result<Decoded> decode(const QByteArray& bytes, const QString& stated)
             text = text->mid(1);
         return Decoded {*text, stated, true};
     }
-    const std::pair<QByteArray, QString> marks[] = {
-        {QByteArray("\xEF\xBB\xBF"), u"UTF-8"_s}, {QByteArray("\xFF\xFE"), u"UTF-16LE"_s}, {QByteArray("\xFE\xFF"), u"UTF-16BE"_s}};
+    const std::pair<QByteArray, QString> marks[] = {{QByteArray("\xEF\xBB\xBF"), u"UTF-8"_s},
+                                                    {QByteArray("\xFF\xFE"), u"UTF-16LE"_s},
+                                                    {QByteArray("\xFE\xFF"), u"UTF-16BE"_s}};
     for (const auto& [mark, encoding] : marks) {
         if (bytes.startsWith(mark)) {
             auto text = decodeAs(QByteArrayView(bytes).sliced(mark.size()), encoding);
@@ -107,7 +108,8 @@ Result<std::unique_ptr<KeywordFile>> KeywordFile::open(const QString& path, cons
         return R(std::move(file));
     }
     if (head.startsWith("\xD0\xCF\x11\xE0"))
-        return R::failure(u"%1 是旧的 Excel 格式（xls）或其他 Office 文件，请另存为 xlsx 或 CSV 后再增加。"_s.arg(path));
+        return R::failure(
+            u"%1 是旧的 Excel 格式（xls）或其他 Office 文件，请另存为 xlsx 或 CSV 后再增加。"_s.arg(path));
     const QByteArray bytes = in.readAll();
     if (in.error() != QFileDevice::NoError)
         return R::failure(u"无法读取文件 %1：%2"_s.arg(path, in.errorString()));
@@ -189,17 +191,9 @@ QStringList KeywordFile::preview(int lines) const
 Result<bool> KeywordFile::read(QList<QString>& lines, qsizetype max)
 {
     const qsizetype end = m_kind == Kind::Workbook ? m_cells.size() : m_text.size();
-    if (m_kind == Kind::Text) {
-        // Cut exactly as pasted text is.
-        if (m_next > m_text.size())
-            return false;
-        for (qsizetype n = 0; n < max && m_next <= m_text.size(); ++n) {
-            const auto [lineEnd, next] = Lines::lineAt(m_text, m_next);
-            lines.append(m_text.sliced(m_next, lineEnd - m_next));
-            m_next = next;
-        }
-        return true;
-    }
+    // Text is cut exactly as pasted text is.
+    if (m_kind == Kind::Text)
+        return Lines::take(m_text, m_next, lines, max);
     if (m_pending.isEmpty() && m_next >= end)
         return false;
     const qsizetype full = lines.size() + max;

@@ -32,4 +32,16 @@ bool isBlank(QStringView line)
     return std::all_of(line.begin(), line.end(), [](QChar c) { return c.isSpace(); });
 }
 
+bool take(const QString& text, qsizetype& next, QList<QString>& lines, qsizetype max)
+{
+    if (next > text.size())
+        return false;
+    for (qsizetype n = 0; n < max && next <= text.size(); ++n) {
+        const auto [end, following] = lineAt(text, next);
+        lines.append(text.sliced(next, end - next));
+        next = following;
+    }
+    return true;
+}
+
 } // namespace Lines

@@ -11,6 +11,8 @@ namespace Lines {
 QList<QStringView> split(QStringView text);
 // Where the line that begins at from ends, and where the next one begins (past its line end).
 std::pair<qsizetype, qsizetype> lineAt(QStringView text, qsizetype from);
+// Appends up to max lines of text from next on, moving next past them; false when the text was used up already.
+bool take(const QString& text, qsizetype& next, QList<QString>& lines, qsizetype max);
 // A line of nothing but white space (full-width spaces and tabs included) is blank and skipped.
 bool isBlank(QStringView line);
 

@@ -100,8 +100,7 @@ Result<QString> firstSheet(Archive& zip)
     }
     QXmlStreamReader rels(*relationships);
     while (!rels.atEnd() && !id.isEmpty()) {
-        if (rels.readNextStartElement() && rels.name() == u"Relationship"_s
-            && rels.attributes().value(u"Id"_s) == id) {
+        if (rels.readNextStartElement() && rels.name() == u"Relationship"_s && rels.attributes().value(u"Id"_s) == id) {
             const QString target = rels.attributes().value(u"Target"_s).toString();
             return target.startsWith(u'/') ? target.mid(1) : u"xl/"_s + target;
         }

@@ -1,5 +1,4 @@
 #include "PgStore.h"
-
 #include "store/intake/KeywordPrints.h"
 
 #include <QHash>
@@ -75,20 +74,19 @@ QString failure(PGconn* c, PGresult* r)
     return text.isEmpty() ? QString::fromUtf8(PQerrorMessage(c)).trimmed() : text;
 }
 
-} // namespace
-
-Status PgStore::copyIn(const QString& sql, const QByteArray& rows)
+// Starts a COPY; the reason when it did not start.
+QString startCopy(PGconn* c, const QString& sql, ExecStatusType expected)
 {
-    PGconn* c = handle();
     PGresult* r = PQexec(c, sql.toUtf8().constData());
-    const bool started = PQresultStatus(r) == PGRES_COPY_IN;
-    QString error = started ? QString() : failure(c, r);
+    const QString error = PQresultStatus(r) == expected ? QString() : failure(c, r);
     PQclear(r);
-    if (!started)
-        return Status::failure(error);
-    if (PQputCopyData(c, rows.constData(), int(rows.size())) != 1 || PQputCopyEnd(c, nullptr) != 1)
-        error = failure(c, nullptr);
-    while ((r = PQgetResult(c))) {
+    return error;
+}
+
+// Reads the results that end a COPY: the first failure, unless there was one before.
+Status finishCopy(PGconn* c, QString error)
+{
+    while (PGresult* r = PQgetResult(c)) {
         if (error.isEmpty() && PQresultStatus(r) != PGRES_COMMAND_OK)
             error = failure(c, r);
         PQclear(r);
@@ -96,15 +94,25 @@ Status PgStore::copyIn(const QString& sql, const QByteArray& rows)
     return error.isEmpty() ? Status() : Status::failure(error);
 }
 
+} // namespace
+
+Status PgStore::copyIn(const QString& sql, const QByteArray& rows)
+{
+    PGconn* c = handle();
+    if (const QString error = startCopy(c, sql, PGRES_COPY_IN); !error.isEmpty())
+        return Status::failure(error);
+    QString error;
+    if (PQputCopyData(c, rows.constData(), int(rows.size())) != 1 || PQputCopyEnd(c, nullptr) != 1)
+        error = failure(c, nullptr);
+    return finishCopy(c, error);
+}
+
 Status PgStore::copyOut(const QString& sql, const std::function<void(QByteArrayView row)>& eachRow)
 {
     PGconn* c = handle();
-    PGresult* r = PQexec(c, sql.toUtf8().constData());
-    const bool started = PQresultStatus(r) == PGRES_COPY_OUT;
-    QString error = started ? QString() : failure(c, r);
-    PQclear(r);
-    if (!started)
+    if (const QString error = startCopy(c, sql, PGRES_COPY_OUT); !error.isEmpty())
         return Status::failure(error);
+    QString error;
     char* buffer = nullptr;
     int size;
     while ((size = PQgetCopyData(c, &buffer, 0)) > 0) {
@@ -114,18 +122,13 @@ Status PgStore::copyOut(const QString& sql, const std::function<void(QByteArrayV
     }
     if (size == -2)
         error = failure(c, nullptr);
-    while ((r = PQgetResult(c))) {
-        if (error.isEmpty() && PQresultStatus(r) != PGRES_COMMAND_OK)
-            error = failure(c, r);
-        PQclear(r);
-    }
-    return error.isEmpty() ? Status() : Status::failure(error);
+    return finishCopy(c, error);
 }
 
 Status PgStore::lockIntake()
 {
     // One batch writes at a time: the store's key for id 0, which no keyword has.
-    return m_connection.read(u"SELECT pg_advisory_xact_lock(korvel_key(0))"_s, {}, [](const QSqlQuery&) { });
+    return m_connection.read(u"SELECT pg_advisory_xact_lock(korvel_key(0))"_s, {}, [](const QSqlQuery&) {});
 }
 
 Status PgStore::loadPrints(KeywordPrints& into)
@@ -182,10 +185,11 @@ Status PgStore::addChunk(const QList<QString>& keywords, KeywordPrints* seen, Ch
             }
             // The rows whose print matches, read at once: a print is only a hint until the texts agree.
             if (!candidates.isEmpty()) {
-                read = m_connection.read(u"SELECT id, keywords FROM Korvels WHERE id = ANY(CAST(? AS bigint[]))"_s,
-                                         {QString(u'{' + candidates.join(u',') + u'}')}, [&](const QSqlQuery& q) {
-                                             storedTexts.insert(q.value(0).toLongLong(), q.value(1).toString().toUtf8());
-                                         });
+                read
+                    = m_connection.read(u"SELECT id, keywords FROM Korvels WHERE id = ANY(CAST(? AS bigint[]))"_s,
+                                        {QString(u'{' + candidates.join(u',') + u'}')}, [&](const QSqlQuery& q) {
+                                            storedTexts.insert(q.value(0).toLongLong(), q.value(1).toString().toUtf8());
+                                        });
                 if (!read)
                     return read;
             }
@@ -204,8 +208,9 @@ Status PgStore::addChunk(const QList<QString>& keywords, KeywordPrints* seen, Ch
                     return storedTexts.contains(id) && KeywordPrints::equal(storedTexts.value(id), texts.at(i));
                 });
                 const QList<qsizetype> earlier = insertedByPrint.value(prints.at(i));
-                const bool inChunk = std::any_of(earlier.cbegin(), earlier.cend(),
-                                                 [&](qsizetype j) { return KeywordPrints::equal(texts.at(j), texts.at(i)); });
+                const bool inChunk = std::any_of(earlier.cbegin(), earlier.cend(), [&](qsizetype j) {
+                    return KeywordPrints::equal(texts.at(j), texts.at(i));
+                });
                 if (alreadyStored || inChunk) {
                     ++done.duplicates;
                     continue;

@@ -1,5 +1,6 @@
 #include "frmFind.h"
 
+#include "store/ClassCode.h"
 #include "store/Store.h"
 #include "ui/Layout.h"
 #include "ui/MessageBox.h"
@@ -21,12 +22,6 @@ constexpr Placement Layout[] = {
     {u"lstFound", 120, 600, 6510, 4980},
     {u"lblCount", 120, 5670, 6510, 270},
 };
-
-// A class path as stored begins with the separator when the root's own path is empty.
-QString shownPath(const QString& path)
-{
-    return path.startsWith(u" > "_s) ? path.mid(3) : path;
-}
 
 } // namespace
 
@@ -78,7 +73,9 @@ void frmFind::txtFind_Change()
     QList<QTreeWidgetItem*> items;
     for (const FoundKeyword& f : std::as_const(m_found)) {
         const bool filed = f.row.isSet == 1 && !f.row.classcode.isEmpty();
-        const QString where = !filed ? u"（未分类）"_s : f.classPath.isEmpty() ? f.row.classname : shownPath(f.classPath);
+        const QString where = !filed ? u"（未分类）"_s
+            : f.classPath.isEmpty()  ? f.row.classname
+                                     : ClassCode::shownPath(f.classPath);
         items.append(new QTreeWidgetItem({f.row.keywords, where}));
     }
     lstFound->addTopLevelItems(items);

@@ -48,9 +48,9 @@ int runKorvel(int argc, char** argv)
     const QCommandLineOption init(u"init"_s, u"Create a new empty store at <store> and exit."_s, u"store"_s);
     const QCommandLineOption sample(u"sample"_s, u"With --init: add a small class tree and sample keywords."_s);
     const QCommandLineOption copy(u"copy"_s,
-                                 u"Copy every class and keyword of <store> into the store named after it, made when "
-                                 u"it does not exist and refused when it holds data."_s,
-                                 u"store"_s);
+                                  u"Copy every class and keyword of <store> into the store named after it, made when "
+                                  u"it does not exist and refused when it holds data."_s,
+                                  u"store"_s);
     const QCommandLineOption keepDuplicates(u"keep-duplicates"_s, u"import: add keywords already stored too."_s);
     const QCommandLineOption column(u"column"_s, u"import: the column of CSV files to read, from 1 (default 1)."_s,
                                     u"n"_s);
@@ -83,9 +83,9 @@ int runKorvel(int argc, char** argv)
         parser.showVersion();
 
     // Each option with what it goes with.
-    const QList<std::pair<const QCommandLineOption*, QString>> belongs = {
-        {&sample, u"--init"_s}, {&keepDuplicates, u"import"_s}, {&column, u"import"_s}, {&skipHeader, u"import"_s},
-        {&encoding, u"import"_s}, {&classCode, u"export"_s}, {&json, u"stats"_s}};
+    const QList<std::pair<const QCommandLineOption*, QString>> belongs
+        = {{&sample, u"--init"_s},   {&keepDuplicates, u"import"_s}, {&column, u"import"_s}, {&skipHeader, u"import"_s},
+           {&encoding, u"import"_s}, {&classCode, u"export"_s},      {&json, u"stats"_s}};
     const QString given = parser.isSet(init) ? u"--init"_s : command;
     for (const auto& [option, with] : belongs) {
         if (parser.isSet(*option) && with != given)

@@ -7,8 +7,8 @@
 #include "ui/MessageBox.h"
 
 #include <QFile>
-#include <QSqlQuery>
 #include <QList>
+#include <QSqlQuery>
 #include <QStringList>
 
 #include <algorithm>
@@ -38,7 +38,8 @@ inline void synchronousFromArguments(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
         if (qstrcmp(argv[i], "--sync=normal") == 0) {
-            Connection::setOpenHook([](QSqlDatabase& db) { QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous = NORMAL")); });
+            Connection::setOpenHook(
+                [](QSqlDatabase& db) { QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous = NORMAL")); });
             std::puts("synchronous = NORMAL");
         }
     }

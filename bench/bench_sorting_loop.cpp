@@ -13,9 +13,9 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QLineEdit>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>

@@ -238,7 +238,8 @@ int main(int argc, char** argv)
                 " class counts wrong: %lld\n",
                 currents.twice(), lost, qlonglong(stored), qlonglong(recorded), qlonglong(inconsistent),
                 qlonglong(miscounted));
-    const bool sound = stopped == 0 && currents.twice() == 0 && lost == 0 && stored == recorded && inconsistent == 0 && miscounted == 0;
+    const bool sound = stopped == 0 && currents.twice() == 0 && lost == 0 && stored == recorded && inconsistent == 0
+        && miscounted == 0;
     std::puts(sound ? "ok" : "FAILED");
     return sound ? 0 : 1;
 }

@@ -78,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::atomic<bool> cancel {false};
     const Status done = batch.run(source, cancel);
     const Batch::Counts& counts = batch.counts();
-    if (!done || counts.added != expected.size() || counts.added + counts.duplicates != lines || counts.unprocessed != 0)
+    if (!done || counts.added != expected.size() || counts.added + counts.duplicates != lines
+        || counts.unprocessed != 0)
         std::abort();
     const auto stored = s.pendingKeywords(int(lines) + 1);
     if (!stored || *stored != expected)

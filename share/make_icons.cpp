@@ -14,7 +14,8 @@ int main(int argc, char** argv)
     const QDir root(QString::fromLocal8Bit(argv[1]));
     for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
         const QString folder = QStringLiteral("%1x%1/apps").arg(size);
-        if (!root.mkpath(folder) || !productPixmap(size).save(root.filePath(folder + u'/' + QString::fromLocal8Bit(argv[2]) + u".png")))
+        if (!root.mkpath(folder)
+            || !productPixmap(size).save(root.filePath(folder + u'/' + QString::fromLocal8Bit(argv[2]) + u".png")))
             return 1;
     }
     return 0;

@@ -20,7 +20,10 @@ private slots:
     void suggestionsLearnAndFile();
 
 private:
-    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) { QTest::keyClick(txtKey(), key, modifiers); }
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(txtKey(), key, modifiers);
+    }
     QString filedAs(const QString& keyword)
     {
         return m_raw->value(u"SELECT isSet || '|' || classcode FROM Korvels WHERE keywords = ?"_s, {keyword});
@@ -120,7 +123,8 @@ void TestCommands::findFiledAndUnsortedKeywords()
     };
     // ASCII letters without case; the filed ones with their class path.
     find(u"IPHONE"_s, false);
-    QCOMPARE(listed, QStringList({u"iPhone 价格|数码 > 电脑"_s, u"IPHONE壳|（未分类）"_s, u"iphone 配件 0|（未分类）"_s}));
+    QCOMPARE(listed,
+             QStringList({u"iPhone 价格|数码 > 电脑"_s, u"IPHONE壳|（未分类）"_s, u"iphone 配件 0|（未分类）"_s}));
     QCOMPARE(count, u"只列出前 200 个。"_s);
     // Wildcards are plain characters.
     find(u"%_"_s, false);

@@ -51,7 +51,8 @@ Status StoreJob::run(const Work& work)
     m_cancel = false;
     Status result;
     const Report report = [this](qint64 done, qint64 total) {
-        QMetaObject::invokeMethod(this, [this, done, total] { progress(done, total); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, done, total] { progress(done, total); }, Qt::QueuedConnection);
     };
     std::unique_ptr<QThread> thread(QThread::create([&] {
         auto store = openStore(m_location);

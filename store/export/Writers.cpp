@@ -155,5 +155,4 @@ Result<std::unique_ptr<Writer>> openWriter(const QString& fileName, Format forma
     return R(std::move(xlsx));
 }
 
-
 } // namespace Export

@@ -34,8 +34,8 @@ Status PgStore::reach(const QString& location)
     if (const Status opened = m_connection.open(); !opened)
         return Status::failure(u"无法连接到 %1：\n%2"_s.arg(PgLocation::describe(location), opened.error()));
     // The server lets go of the keyword of a window whose network is gone within half a minute.
-    for (const QString& setting : {u"SET tcp_keepalives_idle = 10"_s, u"SET tcp_keepalives_interval = 5"_s,
-                                   u"SET tcp_keepalives_count = 3"_s}) {
+    for (const QString& setting :
+         {u"SET tcp_keepalives_idle = 10"_s, u"SET tcp_keepalives_interval = 5"_s, u"SET tcp_keepalives_count = 3"_s}) {
         if (const Status set = m_connection.run(setting); !set)
             return set;
     }
@@ -85,7 +85,7 @@ void PgStore::announce(char what)
 {
     // Best effort: the change is made whether or not the others hear of it at once.
     (void)m_connection.read(u"SELECT pg_notify('korvel', ?)"_s, {QString(QChar::fromLatin1(what))},
-                            [](const QSqlQuery&) { });
+                            [](const QSqlQuery&) {});
 }
 
 Result<QString> PgStore::addClass(const QString& parentCode, const QString& title, const QString& qKey)
@@ -125,7 +125,7 @@ Result<bool> PgStore::tryLock(qint64 id)
 void PgStore::unlock(qint64 id)
 {
     if (id != 0)
-        (void)m_connection.read(u"SELECT pg_advisory_unlock(korvel_key(?))"_s, {id}, [](const QSqlQuery&) { });
+        (void)m_connection.read(u"SELECT pg_advisory_unlock(korvel_key(?))"_s, {id}, [](const QSqlQuery&) {});
 }
 
 Result<std::optional<KeywordRow>> PgStore::nextUnsorted()

@@ -1,5 +1,4 @@
 #include "SqlStore.h"
-
 #include "store/ClassCode.h"
 
 using namespace Qt::StringLiterals;
@@ -31,8 +30,8 @@ Result<QList<ClassRow>> SqlStore::classesUnder(const QString& parentCode)
         values << parent << ClassCode::subtreeEnd(parent);
     }
     QList<ClassRow> rows;
-    const Status read = m_connection.read(sql + u" ORDER BY id"_s, values,
-                                          [&](const QSqlQuery& q) { rows.append(classFrom(q)); });
+    const Status read
+        = m_connection.read(sql + u" ORDER BY id"_s, values, [&](const QSqlQuery& q) { rows.append(classFrom(q)); });
     if (!read)
         return read.as<QList<ClassRow>>();
     return rows;
@@ -59,23 +58,22 @@ Result<QString> SqlStore::addClass(const QString& parentCode, const QString& tit
         // get one number each.
         std::optional<std::pair<qint64, QString>> advanced;
         const Status read = m_connection.read(
-            u"UPDATE KeyClass SET maxnext = coalesce(maxnext, 0) + 1 WHERE code = ? RETURNING maxnext, path"_s, {parent},
-            [&](const QSqlQuery& q) { advanced.emplace(q.value(0).toLongLong(), q.value(1).toString()); });
+            u"UPDATE KeyClass SET maxnext = coalesce(maxnext, 0) + 1 WHERE code = ? RETURNING maxnext, path"_s,
+            {parent}, [&](const QSqlQuery& q) { advanced.emplace(q.value(0).toLongLong(), q.value(1).toString()); });
         if (!read)
             return read;
         if (!advanced) {
-            return Status::failure(parent.isEmpty()
-                                       ? u"数据库中没有根行（code 为空文本的行），不能增加顶层分类。"_s
-                                       : u"上级分类（编码 %1）已不在数据库中。"_s.arg(parent));
+            return Status::failure(parent.isEmpty() ? u"数据库中没有根行（code 为空文本的行），不能增加顶层分类。"_s
+                                                    : u"上级分类（编码 %1）已不在数据库中。"_s.arg(parent));
         }
         const auto& [n, path] = *advanced;
         if (n > ClassCode::MaxChildNumber)
             return Status::failure(
                 u"该分类的 %1 个下级编号已经用完，不能再增加下级分类。"_s.arg(ClassCode::MaxChildNumber));
         newCode = ClassCode::childCode(parent, n);
-        return Status::of(m_connection.execute(
-            u"INSERT INTO KeyClass(code, title, qKey, maxnext, path) VALUES (?, ?, ?, 0, ?)"_s,
-            {newCode, stored(title), stored(qKey), stored(path + u" > "_s + title)}));
+        return Status::of(
+            m_connection.execute(u"INSERT INTO KeyClass(code, title, qKey, maxnext, path) VALUES (?, ?, ?, 0, ?)"_s,
+                                 {newCode, stored(title), stored(qKey), stored(path + u" > "_s + title)}));
     });
     if (!added)
         return added.as<QString>();
@@ -106,9 +104,9 @@ Result<Store::ClassDeletion> SqlStore::deleteClassIfEmpty(const QString& code)
             !deleted)
             return deleted;
         bool filled = false;
-        const Status read = m_connection.read(
-            u"SELECT id FROM Korvels WHERE classcode >= ? AND classcode < ? LIMIT 1"_s,
-            {target, ClassCode::subtreeEnd(target)}, [&](const QSqlQuery&) { filled = true; });
+        const Status read
+            = m_connection.read(u"SELECT id FROM Korvels WHERE classcode >= ? AND classcode < ? LIMIT 1"_s,
+                                {target, ClassCode::subtreeEnd(target)}, [&](const QSqlQuery&) { filled = true; });
         if (!read)
             return read;
         if (filled) {

@@ -1,5 +1,4 @@
 #include "SqlStore.h"
-
 #include "store/ClassCode.h"
 
 #include <algorithm>

@@ -1,5 +1,4 @@
 #include "SqlStore.h"
-
 #include "store/ClassCode.h"
 
 using namespace Qt::StringLiterals;
@@ -27,8 +26,8 @@ Result<std::optional<KeywordRow>> SqlStore::nextUnsorted()
 Result<Store::Change> SqlStore::whyUnchanged(qint64 id)
 {
     bool present = false;
-    const Status read = m_connection.read(u"SELECT id FROM Korvels WHERE id = ?"_s, {id},
-                                          [&](const QSqlQuery&) { present = true; });
+    const Status read
+        = m_connection.read(u"SELECT id FROM Korvels WHERE id = ?"_s, {id}, [&](const QSqlQuery&) { present = true; });
     if (!read)
         return read.as<Change>();
     return present ? Change::Moved : Change::Gone;
@@ -52,10 +51,11 @@ Result<Store::Change> SqlStore::fileKeyword(qint64 id, const QString& classCode,
             change = Change::ClassGone;
             return {};
         }
-        read = m_connection.read(u"UPDATE Korvels SET classcode = ?, classname = ?, isSet = 1 WHERE id = ? AND isSet = 0"
-                                 u" RETURNING "_s
-                                     + KeywordColumns,
-                                 {code, stored(className), id}, [&](const QSqlQuery& q) { filed = keywordFrom(q); });
+        read
+            = m_connection.read(u"UPDATE Korvels SET classcode = ?, classname = ?, isSet = 1 WHERE id = ? AND isSet = 0"
+                                u" RETURNING "_s
+                                    + KeywordColumns,
+                                {code, stored(className), id}, [&](const QSqlQuery& q) { filed = keywordFrom(q); });
         if (!read || filed)
             return read;
         const auto why = whyUnchanged(id);
@@ -110,9 +110,8 @@ Result<Store::Change> SqlStore::deleteKeyword(qint64 id)
 Result<QStringList> SqlStore::pendingKeywords(int limit)
 {
     QStringList keywords;
-    const Status read
-        = m_connection.read(u"SELECT keywords FROM Korvels WHERE isSet = 0 ORDER BY id LIMIT ?"_s, {limit},
-                            [&](const QSqlQuery& q) { keywords << q.value(0).toString(); });
+    const Status read = m_connection.read(u"SELECT keywords FROM Korvels WHERE isSet = 0 ORDER BY id LIMIT ?"_s,
+                                          {limit}, [&](const QSqlQuery& q) { keywords << q.value(0).toString(); });
     if (!read)
         return read.as<QStringList>();
     return keywords;
@@ -124,8 +123,9 @@ Result<QList<ClassCount>> SqlStore::subtreeCounts(const QString& code)
     QList<ClassCount> counts;
     const Status read = m_connection.read(
         u"SELECT classcode, n FROM ClassCounts WHERE classcode >= ? AND classcode < ? AND n > 0 ORDER BY classcode"_s,
-        {root, ClassCode::subtreeEnd(root)},
-        [&](const QSqlQuery& q) { counts.append({q.value(0).toString(), q.value(1).toLongLong()}); });
+        {root, ClassCode::subtreeEnd(root)}, [&](const QSqlQuery& q) {
+            counts.append({q.value(0).toString(), q.value(1).toLongLong()});
+        });
     if (!read)
         return read.as<QList<ClassCount>>();
     return counts;
@@ -159,8 +159,8 @@ Result<qint64> SqlStore::classPosition(const QString& classCode, qint64 id)
 {
     qint64 newer = 0;
     const Status read
-        = m_connection.read(u"SELECT count(*) FROM Korvels WHERE classcode = ? AND id > ?"_s,
-                            {stored(classCode), id}, [&](const QSqlQuery& q) { newer = q.value(0).toLongLong(); });
+        = m_connection.read(u"SELECT count(*) FROM Korvels WHERE classcode = ? AND id > ?"_s, {stored(classCode), id},
+                            [&](const QSqlQuery& q) { newer = q.value(0).toLongLong(); });
     if (!read)
         return read.as<qint64>();
     return newer;

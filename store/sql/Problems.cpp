@@ -1,5 +1,4 @@
 #include "SqlStore.h"
-
 #include "store/ClassCode.h"
 
 #include <QHash>
@@ -24,7 +23,8 @@ Result<QStringList> SqlStore::problems()
         {u"SELECT count(*) FROM Korvels k WHERE classcode <> ''"
          u" AND NOT EXISTS (SELECT 1 FROM KeyClass c WHERE c.code = k.classcode)"_s,
          u"%1 个关键词设置在已不存在的分类中。"_s},
-        {u"SELECT count(*) FROM (SELECT classcode, count(*) AS n FROM Korvels WHERE classcode <> '' GROUP BY classcode) k"
+        {u"SELECT count(*) FROM (SELECT classcode, count(*) AS n FROM Korvels WHERE classcode <> '' GROUP BY "
+         u"classcode) k"
          u" LEFT JOIN ClassCounts c ON c.classcode = k.classcode WHERE coalesce(c.n, 0) <> k.n"_s,
          u"%1 个分类的关键词计数与实际不符。"_s},
     };

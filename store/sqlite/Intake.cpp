@@ -1,13 +1,9 @@
-#include "SqliteStore.h"
-
 #include "Native.h"
-
-#include "store/intake/KeywordPrints.h"
+#include "SqliteStore.h"
 #include "store/StoredText.h"
-
+#include "store/intake/KeywordPrints.h"
 
 using namespace Qt::StringLiterals;
-
 
 Status SqliteStore::loadPrints(KeywordPrints& into)
 {
@@ -90,8 +86,9 @@ Result<qint64> SqliteStore::importRows(const QList<KeywordRow>& rows)
     if (const Status safe = beforeWrite(); !safe)
         return safe.as<qint64>();
     const Status done = m_connection.transaction([&]() -> Status {
-        NativeStatement insert(handle(), "INSERT INTO Korvels(id, keywords, isSet, statue, statue1, classcode, "
-                                         "classname) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+        NativeStatement insert(handle(),
+                               "INSERT INTO Korvels(id, keywords, isSet, statue, statue1, classcode, "
+                               "classname) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
         if (!insert)
             return Status::failure(insert.error());
         for (const KeywordRow& row : rows) {

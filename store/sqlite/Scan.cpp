@@ -1,6 +1,5 @@
-#include "SqliteStore.h"
-
 #include "Native.h"
+#include "SqliteStore.h"
 
 #include <QFile>
 
@@ -49,10 +48,12 @@ Result<QList<FoundKeyword>> SqliteStore::findKeywords(const QString& text, int l
     const QByteArray pattern = containsPattern(stored(text)).toUtf8();
     QList<FoundKeyword> halves[2];
     const Status read = scanInHalves([&](sqlite3* db, qint64 from, qint64 to, int half) {
-        NativeStatement found(db, "SELECT k.id, k.keywords, k.classcode, k.classname, k.isSet, k.statue, k.statue1,"
-                                  " coalesce(c.path, '') FROM Korvels k LEFT JOIN KeyClass c"
-                                  " ON c.code = k.classcode AND k.classcode <> ''"
-                                  " WHERE k.id BETWEEN ?1 AND ?2 AND k.keywords LIKE ?3 ESCAPE '\\' ORDER BY k.id LIMIT ?4");
+        NativeStatement found(
+            db,
+            "SELECT k.id, k.keywords, k.classcode, k.classname, k.isSet, k.statue, k.statue1,"
+            " coalesce(c.path, '') FROM Korvels k LEFT JOIN KeyClass c"
+            " ON c.code = k.classcode AND k.classcode <> ''"
+            " WHERE k.id BETWEEN ?1 AND ?2 AND k.keywords LIKE ?3 ESCAPE '\\' ORDER BY k.id LIMIT ?4");
         if (!found)
             return Status::failure(found.error());
         found.bind(1, from);

@@ -119,8 +119,7 @@ Status SqliteStore::beforeWrite()
     if (restored)
         restored = m_connection.run(u"PRAGMA journal_mode = WAL"_s);
     if (!restored)
-        return Status::failure(
-            u"数据库文件已被删除或移走，无法恢复到原位置：%1\n%2"_s.arg(m_path, restored.error()));
+        return Status::failure(u"数据库文件已被删除或移走，无法恢复到原位置：%1\n%2"_s.arg(m_path, restored.error()));
     return Status::failure(
         u"数据库文件已被删除或移走，已把打开的数据恢复到原位置：%1\n刚才的操作没有执行，请再做一次。"_s.arg(m_path));
 }

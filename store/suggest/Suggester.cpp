@@ -93,7 +93,8 @@ QStringList Suggester::suggest(const QString& keyword, int howMany) const
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = int(i);
     const auto best = order.begin() + std::min<qsizetype>(howMany, qsizetype(order.size()));
-    std::partial_sort(order.begin(), best, order.end(), [&](int a, int b) { return score[size_t(a)] > score[size_t(b)]; });
+    std::partial_sort(order.begin(), best, order.end(),
+                      [&](int a, int b) { return score[size_t(a)] > score[size_t(b)]; });
     QStringList codes;
     for (auto it = order.begin(); it != best && std::isfinite(score[size_t(*it)]); ++it)
         codes << m_codes.at(*it);

@@ -4,12 +4,12 @@
 #include "store/intake/Batch.h"
 #include "store/intake/KeywordFile.h"
 #include "ui/FileDialog.h"
-#include "ui/Product.h"
-#include "ui/column/frmColumn.h"
 #include "ui/Layout.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
+#include "ui/Product.h"
 #include "ui/StoreJob.h"
+#include "ui/column/frmColumn.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -112,8 +112,9 @@ void frmAddWords::AddFiles(const QStringList& paths)
         }
         KeywordFile& f = **file;
         if (!f.encodingSure()) {
-            const QString question = u"%1 没有标明编码，猜测是 %2。按 %2 读出的前几行是：\n\n%3\n\n按这个编码增加吗？"_s.arg(
-                QDir::toNativeSeparators(path), f.encoding(), f.preview(5).join(u'\n'));
+            const QString question
+                = u"%1 没有标明编码，猜测是 %2。按 %2 读出的前几行是：\n\n%3\n\n按这个编码增加吗？"_s.arg(
+                    QDir::toNativeSeparators(path), f.encoding(), f.preview(5).join(u'\n'));
             if (MessageBox::show(this, question, productTitle(), MessageBox::Icon::Exclamation,
                                  MessageBox::Buttons::YesNo, MessageBox::Answer::No)
                 != MessageBox::Answer::Yes)

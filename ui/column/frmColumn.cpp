@@ -14,8 +14,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr Placement Layout[] = {
-    {u"Label1", 180, 150, 5700, 540},   {u"cboColumn", 180, 750, 5700, 345}, {u"chkHeader", 180, 1230, 5700, 300},
-    {u"OKButton", 3360, 1740, 1215, 375}, {u"CancelButton", 4665, 1740, 1215, 375},
+    {u"Label1", 180, 150, 5700, 540},         {u"cboColumn", 180, 750, 5700, 345},
+    {u"chkHeader", 180, 1230, 5700, 300},     {u"OKButton", 3360, 1740, 1215, 375},
+    {u"CancelButton", 4665, 1740, 1215, 375},
 };
 
 } // namespace

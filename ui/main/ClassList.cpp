@@ -1,5 +1,4 @@
 #include "frmKorvel.h"
-
 #include "store/ClassCode.h"
 #include "store/Store.h"
 #include "ui/MessageBox.h"

@@ -1,6 +1,5 @@
-#include "frmKorvel.h"
-
 #include "KeywordGridModel.h"
+#include "frmKorvel.h"
 #include "store/ClassCode.h"
 #include "store/Store.h"
 #include "store/suggest/Suggester.h"
@@ -101,8 +100,9 @@ void frmKorvel::RedoFiling()
     }
     if (!*held || !target->has_value()) {
         m_history.dropUndone();
-        MessageBox::inform(this, !*held ? u"不能恢复：关键词“%1”正由另一个窗口设置。"_s.arg(undone->keywords)
-                                        : u"不能恢复：分类“%1”已不在数据库中。"_s.arg(undone->classname));
+        MessageBox::inform(this,
+                           !*held ? u"不能恢复：关键词“%1”正由另一个窗口设置。"_s.arg(undone->keywords)
+                                  : u"不能恢复：分类“%1”已不在数据库中。"_s.arg(undone->classname));
         return;
     }
     m_redoing = true;
@@ -226,14 +226,14 @@ void frmKorvel::learnInBackground()
         auto store = openStore(location);
         auto suggester = std::make_shared<Suggester>();
         if (store)
-            (void)(*store)->readFiled(LearnFrom, [&](const QString& code, const QString& keyword) {
-                suggester->learn(code, keyword);
-            });
+            (void)(*store)->readFiled(
+                LearnFrom, [&](const QString& code, const QString& keyword) { suggester->learn(code, keyword); });
         QMetaObject::invokeMethod(
             this,
             [this, suggester] {
                 for (const auto& [row, learnt] : std::as_const(m_toLearn))
-                    learnt ? suggester->learn(row.classcode, row.keywords) : suggester->forget(row.classcode, row.keywords);
+                    learnt ? suggester->learn(row.classcode, row.keywords)
+                           : suggester->forget(row.classcode, row.keywords);
                 m_toLearn.clear();
                 m_suggester = suggester;
                 showSuggestion();

@@ -1,6 +1,5 @@
-#include "frmKorvel.h"
-
 #include "KeywordGridModel.h"
+#include "frmKorvel.h"
 #include "store/ClassCode.h"
 #include "store/Store.h"
 #include "store/export/Export.h"
@@ -152,8 +151,8 @@ void frmKorvel::Grid1_MouseDown(Qt::MouseButton button, const QPoint& position)
         LoadClassKeywords();
         return;
     }
-    MessageBox::inform(this, *returned == Store::Change::Gone ? u"这个关键词已不在数据库中。"_s
-                                                               : u"这个关键词已不在这个分类中。"_s);
+    MessageBox::inform(
+        this, *returned == Store::Change::Gone ? u"这个关键词已不在数据库中。"_s : u"这个关键词已不在这个分类中。"_s);
     // Someone else changed the row: the grid is read again.
     if (const Status loaded = m_gridModel->load(m_gridModel->loadedCode()); !loaded)
         showStoreError(loaded.error());
@@ -221,8 +220,9 @@ void frmKorvel::cmdDelKey_Click()
         return;
     }
     if (KeyId != 0 && *deleted != Store::Change::Done)
-        MessageBox::inform(this, *deleted == Store::Change::Gone ? u"当前关键词已不在数据库中。"_s
-                                                                 : u"当前关键词已被设置到分类中，没有删除。"_s);
+        MessageBox::inform(this,
+                           *deleted == Store::Change::Gone ? u"当前关键词已不在数据库中。"_s
+                                                           : u"当前关键词已被设置到分类中，没有删除。"_s);
     LoadNextKeyword();
 }
 

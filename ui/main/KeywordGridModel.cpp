@@ -12,12 +12,15 @@ KeywordGridModel::KeywordGridModel(Store& store, QObject* parent)
     : QAbstractTableModel(parent)
     , m_store(store)
 {
-    connect(&store, &Store::keywordFiled, this,
-            [this](const KeywordRow& row) { notice({Notice::Filed, row.id, row.classcode}); });
-    connect(&store, &Store::keywordUnfiled, this,
-            [this](const KeywordRow& row) { notice({Notice::Left, row.id, row.classcode}); });
-    connect(&store, &Store::keywordDeleted, this,
-            [this](const KeywordRow& row) { notice({Notice::Left, row.id, row.classcode}); });
+    connect(&store, &Store::keywordFiled, this, [this](const KeywordRow& row) {
+        notice({Notice::Filed, row.id, row.classcode});
+    });
+    connect(&store, &Store::keywordUnfiled, this, [this](const KeywordRow& row) {
+        notice({Notice::Left, row.id, row.classcode});
+    });
+    connect(&store, &Store::keywordDeleted, this, [this](const KeywordRow& row) {
+        notice({Notice::Left, row.id, row.classcode});
+    });
     connect(&store, &Store::allKeywordsDeleted, this, [this] { notice({Notice::AllDeleted, 0, {}}); });
 }
 
@@ -71,7 +74,8 @@ Status KeywordGridModel::readPage(qint64 page) const
                 return Status::of(id);
             from = id->value_or(0);
         }
-        const auto read = m_store.classPage(group.code, from, int(std::min(wanted - rows.size(), group.count - position)));
+        const auto read
+            = m_store.classPage(group.code, from, int(std::min(wanted - rows.size(), group.count - position)));
         if (!read)
             return Status::of(read);
         for (qsizetype i = 0; i < read->size(); ++i) {
@@ -267,8 +271,8 @@ Status KeywordGridModel::sync()
     const QList<Notice> pending = std::exchange(m_pending, {});
     if (pending.isEmpty())
         return {};
-    const bool cleared = std::any_of(pending.cbegin(), pending.cend(),
-                                     [](const Notice& n) { return n.kind == Notice::AllDeleted; });
+    const bool cleared
+        = std::any_of(pending.cbegin(), pending.cend(), [](const Notice& n) { return n.kind == Notice::AllDeleted; });
     if (cleared && m_rows > 0) {
         beginRemoveRows({}, 0, int(m_rows) - 1);
         m_groups.clear();

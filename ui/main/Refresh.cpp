@@ -1,6 +1,5 @@
-#include "frmKorvel.h"
-
 #include "KeywordGridModel.h"
+#include "frmKorvel.h"
 #include "store/ClassCode.h"
 #include "store/Store.h"
 

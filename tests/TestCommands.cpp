@@ -144,6 +144,11 @@ void TestCommands::findFiledAndUnsortedKeywords()
     type(u"b"_s);
     QCOMPARE(filedAs(u"iphone 配件 5"_s), u"1|001002"_s);
     QCOMPARE(messages(), QStringList());
+    // Filed under a class deleted since: said so.
+    QVERIFY(
+        m_raw->exec(u"INSERT INTO Korvels(keywords, isSet, classcode, classname) VALUES ('孤儿', 1, '009', '无')"_s));
+    find(u"孤儿"_s, true);
+    QVERIFY(messages().value(0).contains(u"孤儿"_s));
 }
 
 void TestCommands::progressCountsAndBars()

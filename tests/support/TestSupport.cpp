@@ -171,7 +171,7 @@ QStringList awkwardKeywords()
                          u"a, b, c"_s,
                          u"C:\\Program Files\\x"_s,
                          u"   spaces around   "_s,
-                         u"non-character \uffff"_s,
+                         u"non-characters \ufffe\uffff"_s,
                          u"MiXeD CaSe"_s,
                          u"华为手机价格"_s};
     // A lone surrogate, as a broken clipboard may hand over, stands last but one.

@@ -34,7 +34,6 @@ void Batch::countRest(LineSource& source)
 Status Batch::run(LineSource& source, const std::atomic<bool>& cancel)
 {
     m_counts = {};
-    m_cancelled = false;
     KeywordPrints seen;
     if (m_excludeDuplicates) {
         if (Status loaded = m_store.loadPrints(seen); !loaded) {
@@ -46,7 +45,6 @@ Status Batch::run(LineSource& source, const std::atomic<bool>& cancel)
     QList<QString> chunk;
     while (true) {
         if (cancel) {
-            m_cancelled = true;
             countRest(source);
             return {};
         }

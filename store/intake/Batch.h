@@ -59,7 +59,6 @@ public:
     // Stores the lines of source. With cancel set, it stops after the chunk in flight.
     Status run(LineSource& source, const std::atomic<bool>& cancel);
     const Counts& counts() const { return m_counts; }
-    bool cancelled() const { return m_cancelled; }
 
 private:
     // Counts the non-blank lines left in source.
@@ -68,5 +67,4 @@ private:
     Store& m_store;
     bool m_excludeDuplicates;
     Counts m_counts;
-    bool m_cancelled = false;
 };

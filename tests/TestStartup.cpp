@@ -33,6 +33,14 @@ private:
         return run(QStringList(m_program) + arguments, m_dir.filePath(u"messages-%1.log"_s.arg(++m_runs)), workingDir,
                    messagesToWaitFor);
     }
+    // The test build writes its message boxes to log instead of showing them.
+    static QProcessEnvironment environment(const QString& log)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"KORVEL_MESSAGE_LOG"_s, log);
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        return env;
+    }
     static QStringList logged(const QString& log)
     {
         return QString::fromUtf8(readFile(log)).split(u'\n', Qt::SkipEmptyParts);
@@ -46,10 +54,7 @@ TestStartup::Run TestStartup::run(const QStringList& command, const QString& log
                                   int messagesToWaitFor)
 {
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"KORVEL_MESSAGE_LOG"_s, log);
-    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-    process.setProcessEnvironment(env);
+    process.setProcessEnvironment(environment(log));
     process.setWorkingDirectory(workingDir);
     process.start(command.first(), command.mid(1));
     Run result;
@@ -147,10 +152,7 @@ void TestStartup::oneWindowPerStore()
     const QString path = m_dir.filePath(u"Data.db"_s);
     QVERIFY_OK(createStore(path));
     QProcess first;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"KORVEL_MESSAGE_LOG"_s, m_dir.filePath(u"first.log"_s));
-    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-    first.setProcessEnvironment(env);
+    first.setProcessEnvironment(environment(m_dir.filePath(u"first.log"_s)));
     first.start(m_program, {u"--db"_s, path});
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_dir.filePath(u"first.log"_s)), 20000);
 

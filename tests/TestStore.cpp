@@ -3,8 +3,8 @@
 #include "store/Copy.h"
 #include "store/intake/KeywordPrints.h"
 #include "store/postgres/Location.h"
-#include "store/suggest/Suggester.h"
 #include "store/sql/SqlStore.h"
+#include "store/suggest/Suggester.h"
 
 #include <QSqlQuery>
 
@@ -22,7 +22,6 @@ private slots:
     void createRefusesAnExistingFile();
     void olderStoresAreBroughtUpToDate();
     void keywordsServedInIdOrderBeyondSixteenBits();
-    void subtreeReadsInTheGridsOrder();
     void countsFollowEveryWriter();
     void writesCheckTheRowTheyExpect();
     void aMatchingPrintIsCheckedAgainstTheStoredText();
@@ -128,25 +127,6 @@ void TestStore::keywordsServedInIdOrderBeyondSixteenBits()
     QVERIFY_OK(m_store->insertKeywords({u"new"_s}));
     QCOMPARE(sql(u"SELECT max(id) FROM Korvels"_s), u"3000000001"_s);
     QCOMPARE(sql(u"SELECT isSet, classcode, classname FROM Korvels WHERE id = 40000"_s), u"0||"_s);
-}
-
-void TestStore::subtreeReadsInTheGridsOrder()
-{
-    insert({{1, u"001002005"_s, u"k1"_s},
-            {2, u"001"_s, u"k2"_s},
-            {3, u"002"_s, u"k3"_s},
-            {4, u"001002"_s, u"k4"_s},
-            {5, u"001"_s, u"k5"_s},
-            {6, u"0010"_s, u"k6"_s},
-            {7, u""_s, u"k7"_s},
-            {8, u"001002"_s, u"k8"_s}});
-    const auto counts = m_store->subtreeCounts(u"001"_s);
-    QVERIFY_OK(counts);
-    QStringList groups;
-    for (const ClassCount& c : *counts)
-        groups << c.code + u'=' + QString::number(c.count);
-    QCOMPARE(groups, QStringList({u"001=2"_s, u"0010=1"_s, u"001002=2"_s, u"001002005=1"_s}));
-    QCOMPARE(m_store->subtreeCounts(u"003"_s)->size(), 0);
 }
 
 void TestStore::countsFollowEveryWriter()

@@ -74,18 +74,21 @@ QStringList TestFiles::fileKeywords()
 
 void TestFiles::textInEveryEncoding_data()
 {
-    // The encoding written, its mark, the encoding stated, and whether the file says what it is.
+    // The encoding written, its mark, the encoding stated, whether the file says what it is, and whether it holds
+    // only ASCII keywords.
     QTest::addColumn<QString>("encoding");
     QTest::addColumn<QByteArray>("mark");
     QTest::addColumn<QString>("stated");
     QTest::addColumn<bool>("sure");
-    QTest::newRow("UTF-8") << u"UTF-8"_s << QByteArray() << QString() << true;
-    QTest::newRow("UTF-8 with its mark") << u"UTF-8"_s << QByteArray("\xEF\xBB\xBF") << QString() << true;
-    QTest::newRow("UTF-16LE with its mark") << u"UTF-16LE"_s << QByteArray("\xFF\xFE") << QString() << true;
-    QTest::newRow("UTF-16BE with its mark") << u"UTF-16BE"_s << QByteArray("\xFE\xFF") << QString() << true;
-    QTest::newRow("GB18030, guessed") << u"GB18030"_s << QByteArray() << QString() << false;
-    QTest::newRow("GB18030, stated") << u"GB18030"_s << QByteArray() << u"GB18030"_s << true;
-    QTest::newRow("UTF-16LE without its mark") << u"UTF-16LE"_s << QByteArray() << QString() << false;
+    QTest::addColumn<bool>("ascii");
+    QTest::newRow("UTF-8") << u"UTF-8"_s << QByteArray() << QString() << true << false;
+    QTest::newRow("UTF-8 with its mark") << u"UTF-8"_s << QByteArray("\xEF\xBB\xBF") << QString() << true << false;
+    QTest::newRow("UTF-16LE with its mark") << u"UTF-16LE"_s << QByteArray("\xFF\xFE") << QString() << true << false;
+    QTest::newRow("UTF-16BE with its mark") << u"UTF-16BE"_s << QByteArray("\xFE\xFF") << QString() << true << false;
+    QTest::newRow("GB18030, guessed") << u"GB18030"_s << QByteArray() << QString() << false << false;
+    QTest::newRow("GB18030, stated") << u"GB18030"_s << QByteArray() << u"GB18030"_s << true << false;
+    QTest::newRow("UTF-16LE without its mark") << u"UTF-16LE"_s << QByteArray() << QString() << false << false;
+    QTest::newRow("UTF-16LE of ASCII, without its mark") << u"UTF-16LE"_s << QByteArray() << QString() << false << true;
 }
 
 void TestFiles::textInEveryEncoding()
@@ -94,11 +97,14 @@ void TestFiles::textInEveryEncoding()
     QFETCH(QByteArray, mark);
     QFETCH(QString, stated);
     QFETCH(bool, sure);
+    QFETCH(bool, ascii);
     // The ASCII keywords first, as in a keyword planner's export, so that a guess has something to go by.
     QStringList words = fileKeywords();
-    std::stable_partition(words.begin(), words.end(), [](const QString& w) {
+    const auto others = std::stable_partition(words.begin(), words.end(), [](const QString& w) {
         return std::all_of(w.begin(), w.end(), [](QChar c) { return c.unicode() < 128 && c.unicode() >= 32; });
     });
+    if (ascii)
+        words.erase(others, words.end());
     QStringEncoder encoder(qPrintable(encoding));
     const QByteArray bytes = mark + QByteArray(encoder.encode(words.join(u"\r\n"_s) + u"\n"_s));
     auto file = KeywordFile::open(write(u"keywords.txt"_s, bytes), {stated});
@@ -204,6 +210,7 @@ void TestFiles::badInputWritesNothing_data()
         << QStringList {u"import"_s, u"two.csv"_s, u"--column"_s, u"3"_s} << u"2 columns"_s;
     QTest::newRow("no file") << QStringList {u"import"_s} << u"at least one file"_s;
     QTest::newRow("an old Excel file") << QStringList {u"import"_s, u"old.xls"_s} << u"xls"_s;
+    QTest::newRow("a quote never closed") << QStringList {u"import"_s, u"quote.csv"_s} << u"第 2 行的引号"_s;
     QTest::newRow("a broken workbook") << QStringList {u"import"_s, u"broken.xlsx"_s} << u"无法读取工作簿"_s;
     QTest::newRow("not the encoding given")
         << QStringList {u"import"_s, u"latin.txt"_s, u"--encoding"_s, u"UTF-8"_s} << u"UTF-8"_s;
@@ -228,6 +235,7 @@ void TestFiles::badInputWritesNothing()
     write(u"two.csv"_s, "a,b\n");
     write(u"old.xls"_s, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 rest");
     write(u"broken.xlsx"_s, "PK\x03\x04 not really a zip");
+    write(u"quote.csv"_s, "id,keyword\n1,\"12 inch\n2,ok\n");
     QDir::setCurrent(m_dir.path());
     const ProgramRun run = korvel(arguments);
     QCOMPARE(run.status, 2);

@@ -65,12 +65,44 @@ Result<Decoded> decode(const QByteArray& bytes, const QString& stated)
             return Decoded {*text, encoding, true};
         }
     }
-    if (auto utf8 = decodeAs(bytes, u"UTF-8"_s))
-        return Decoded {*utf8, u"UTF-8"_s, true};
-    // Not UTF-8: the common Chinese encoding, unless the zeros say UTF-16. Either is a guess.
-    const QString guess = utf16Guess(bytes).value_or(u"GB18030"_s);
+    // Zeros say UTF-16 before anything else: UTF-16 of ASCII text is valid UTF-8 too, full of NULs. Otherwise UTF-8,
+    // and failing that the common Chinese encoding. All but UTF-8 are guesses.
+    const std::optional<QString> utf16 = utf16Guess(bytes);
+    if (!utf16) {
+        if (auto utf8 = decodeAs(bytes, u"UTF-8"_s))
+            return Decoded {*utf8, u"UTF-8"_s, true};
+    }
+    const QString guess = utf16.value_or(u"GB18030"_s);
     QStringDecoder decoder(qPrintable(guess));
     return Decoded {decoder.decode(bytes), guess, false};
+}
+
+// Where a quoted CSV field opens that nothing closes, read as records are read; -1 when every one is closed. Such a
+// field would take the rest of the file for one keyword.
+qsizetype unclosedQuote(QStringView text, QChar delimiter)
+{
+    bool quoted = false;
+    bool fieldEmpty = true;
+    qsizetype opened = -1;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text.at(i + 1) == u'"') {
+                ++i;
+                fieldEmpty = false;
+            } else if (c == u'"') {
+                quoted = false;
+            } else {
+                fieldEmpty = false;
+            }
+        } else if (c == u'"' && fieldEmpty) {
+            quoted = true;
+            opened = i;
+        } else {
+            fieldEmpty = c == delimiter || c == u'\n' || c == u'\r';
+        }
+    }
+    return quoted ? opened : -1;
 }
 
 QChar delimiterOf(QStringView firstLine)
@@ -121,8 +153,13 @@ Result<std::unique_ptr<KeywordFile>> KeywordFile::open(const QString& path, cons
     file->m_text = std::move(decoded->text);
     file->m_encoding = decoded->encoding;
     file->m_sure = decoded->sure;
-    if (file->m_kind == Kind::Csv)
+    if (file->m_kind == Kind::Csv) {
         file->m_delimiter = delimiterOf(QStringView(file->m_text).first(Lines::lineAt(file->m_text, 0).first));
+        if (const qsizetype at = unclosedQuote(file->m_text, file->m_delimiter); at >= 0) {
+            const qsizetype line = QStringView(file->m_text).first(at).count(u'\n') + 1;
+            return R::failure(u"无法读取 CSV 文件 %1：第 %2 行的引号没有闭合。"_s.arg(path).arg(line));
+        }
+    }
     return R(std::move(file));
 }
 

@@ -92,17 +92,26 @@ void frmKorvel::RedoFiling()
     const std::optional<KeywordRow> undone = m_history.lastUndone();
     if (!undone)
         return;
-    const auto held = Conn.holdKeyword(undone->id);
     const auto target = Conn.classByCode(undone->classcode);
-    if (!held || !target) {
-        showStoreError(!held ? held.error() : target.error());
+    if (!target) {
+        showStoreError(target.error());
         return;
     }
-    if (!*held || !target->has_value()) {
+    if (!target->has_value()) {
         m_history.dropUndone();
-        MessageBox::inform(this,
-                           !*held ? u"不能恢复：关键词“%1”正由另一个窗口设置。"_s.arg(undone->keywords)
-                                  : u"不能恢复：分类“%1”已不在数据库中。"_s.arg(undone->classname));
+        MessageBox::inform(this, u"不能恢复：分类“%1”已不在数据库中。"_s.arg(undone->classname));
+        return;
+    }
+    // Held first, so that it is not filed under another window of the team that is showing it.
+    const qint64 shown = KeyId;
+    const auto held = Conn.holdKeyword(undone->id);
+    if (!held) {
+        showStoreError(held.error());
+        return;
+    }
+    if (!*held) {
+        m_history.dropUndone();
+        MessageBox::inform(this, u"不能恢复：关键词“%1”正由另一个窗口设置。"_s.arg(undone->keywords));
         return;
     }
     m_redoing = true;
@@ -110,6 +119,13 @@ void frmKorvel::RedoFiling()
     m_redoing = false;
     if (!filed)
         m_history.dropUndone();
+    // A window holds one keyword: holding that one let go of the keyword shown. Hold it again, or move on if
+    // another window has taken it meanwhile.
+    if (shown != 0 && shown != undone->id) {
+        const auto again = Conn.holdKeyword(shown);
+        if (!again || !*again)
+            LoadNextKeyword();
+    }
     LoadClassKeywords();
 }
 

@@ -18,6 +18,7 @@ private slots:
     void makingAFilingAgainKeepsTheKeywordShown();
     void classesAddedAndDeletedAtOnce();
     void twoBatchesAtOnceStoreNoKeywordTwice();
+    void deletingAllWaitsForAnotherReaderOnlyAWhile();
     void windowsSeeTheOthersChanges();
 
 private:
@@ -185,6 +186,21 @@ void TestTeam::twoBatchesAtOnceStoreNoKeywordTwice()
              QStringList());
     QCOMPARE(m_raw->value(u"SELECT count(*) FROM Korvels"_s), u"45000"_s);
     QCOMPARE(m_raw->value(u"SELECT count(DISTINCT lower(keywords)) FROM Korvels"_s), u"45000"_s);
+}
+
+void TestTeam::deletingAllWaitsForAnotherReaderOnlyAWhile()
+{
+    QVERIFY_OK(m_store->insertKeywords({u"a"_s}));
+    // Another operator's batch is reading the whole list.
+    RawDb reader(m_temp->path);
+    QVERIFY(reader.exec(u"BEGIN"_s));
+    QCOMPARE(reader.rows(u"SELECT keywords FROM Korvels"_s), QStringList(u"a"_s));
+    const Status refused = m_store->deleteAllKeywords();
+    QVERIFY2(!refused.ok() && refused.error().contains(u"请稍后再试"_s), qPrintable(refused.error()));
+    QCOMPARE(m_raw->value(u"SELECT count(*) FROM Korvels"_s), u"1"_s);
+    QVERIFY(reader.exec(u"COMMIT"_s));
+    QVERIFY_OK(m_store->deleteAllKeywords());
+    QCOMPARE(m_raw->value(u"SELECT count(*) FROM Korvels"_s), u"0"_s);
 }
 
 void TestTeam::windowsSeeTheOthersChanges()

@@ -197,7 +197,11 @@ Result<Store::Change> PgStore::deleteKeyword(qint64 id)
 Status PgStore::deleteAllKeywords()
 {
     const Status deleted = m_connection.transaction([&] {
-        const Status truncated = m_connection.run(u"TRUNCATE Korvels, ClassCounts"_s);
+        // TRUNCATE waits for every reader of the table, such as another operator's batch, and every other window's
+        // work would queue behind it: it waits a few seconds at most, and then says why.
+        Status truncated = m_connection.run(u"SET LOCAL lock_timeout = '3s'"_s);
+        if (truncated)
+            truncated = m_connection.run(u"TRUNCATE Korvels, ClassCounts"_s);
         if (truncated)
             announce('k');
         return truncated;

@@ -56,6 +56,9 @@ void Connection::close()
 QString Connection::describe(const QSqlError& error)
 {
     const QString text = error.databaseText().trimmed();
+    // A server's lock wait that gave up (lock_not_available): the operator's own words for it.
+    if (error.nativeErrorCode() == u"55P03"_s)
+        return u"其他窗口正在使用这些数据（例如正在增加关键词），请稍后再试。（%1）"_s.arg(text);
     return text.isEmpty() ? error.text() : text;
 }
 

@@ -66,12 +66,23 @@ int runKorvel(int argc, char** argv)
     parser.addPositionalArgument(u"command"_s, u"import, export, stats or check; none opens the window."_s,
                                  u"[command [arguments]]"_s);
 
-    // The window system is started only for the window: everything else works on a machine without a display.
     const bool parsed = parser.parse(arguments);
     const QStringList positional = parser.positionalArguments();
     const QString command = positional.value(0);
-    const bool window = parsed && !parser.isSet(u"help"_s) && !parser.isSet(u"version"_s) && !parser.isSet(init)
-        && !parser.isSet(copy) && positional.isEmpty();
+    // Each option with what it goes with.
+    const QList<std::pair<const QCommandLineOption*, QString>> belongs
+        = {{&sample, u"--init"_s},   {&keepDuplicates, u"import"_s}, {&column, u"import"_s}, {&skipHeader, u"import"_s},
+           {&encoding, u"import"_s}, {&classCode, u"export"_s},      {&json, u"stats"_s}};
+    const QString given = parser.isSet(init) ? u"--init"_s : command;
+    QString misplaced;
+    for (const auto& [option, with] : belongs) {
+        if (parser.isSet(*option) && with != given && misplaced.isEmpty())
+            misplaced = u"--%1 goes with %2"_s.arg(option->names().first(), with);
+    }
+    // The window system is started only for the window: everything else, a mistake in the arguments included,
+    // works on a machine without a display.
+    const bool window = parsed && misplaced.isEmpty() && !parser.isSet(u"help"_s) && !parser.isSet(u"version"_s)
+        && !parser.isSet(init) && !parser.isSet(copy) && positional.isEmpty();
     std::unique_ptr<QCoreApplication> app(window ? new QApplication(argc, argv) : new QCoreApplication(argc, argv));
     QCoreApplication::setApplicationName(u"korvel"_s);
     QCoreApplication::setApplicationVersion(QString::fromLatin1(KORVEL_VERSION));
@@ -81,16 +92,8 @@ int runKorvel(int argc, char** argv)
         parser.showHelp(0);
     if (parser.isSet(u"version"_s))
         parser.showVersion();
-
-    // Each option with what it goes with.
-    const QList<std::pair<const QCommandLineOption*, QString>> belongs
-        = {{&sample, u"--init"_s},   {&keepDuplicates, u"import"_s}, {&column, u"import"_s}, {&skipHeader, u"import"_s},
-           {&encoding, u"import"_s}, {&classCode, u"export"_s},      {&json, u"stats"_s}};
-    const QString given = parser.isSet(init) ? u"--init"_s : command;
-    for (const auto& [option, with] : belongs) {
-        if (parser.isSet(*option) && with != given)
-            return usage(u"--%1 goes with %2"_s.arg(option->names().first(), with));
-    }
+    if (!misplaced.isEmpty())
+        return usage(misplaced);
     if (parser.isSet(copy)) {
         if (positional.size() != 1)
             return usage(u"--copy SOURCE TARGET needs one target"_s);

@@ -6,6 +6,7 @@
 #include "store/Store.h"
 #include "store/export/Export.h"
 #include "store/intake/KeywordFile.h"
+#include "store/postgres/Location.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -47,6 +48,13 @@ void progressDone()
 
 std::unique_ptr<Store> opened(const QString& location, int& status)
 {
+    // A server location that names no server the program may use is bad input, not a store that failed.
+    if (PgLocation::isServer(location)) {
+        if (const auto settings = PgLocation::conninfo(location); !settings) {
+            status = fail(BadInput, settings.error());
+            return nullptr;
+        }
+    }
     auto store = openStore(location);
     if (!store) {
         status = fail(StoreFailed, u"cannot open %1: %2"_s.arg(location, store.error()));

@@ -25,6 +25,7 @@ private slots:
     void countsFollowEveryWriter();
     void writesCheckTheRowTheyExpect();
     void aMatchingPrintIsCheckedAgainstTheStoredText();
+    void findComparesOnlyASCIILettersWithoutCase();
     void copiesArriveExactBothWays();
     void serverLocations();
 
@@ -215,6 +216,21 @@ void TestStore::aMatchingPrintIsCheckedAgainstTheStoredText()
     // Without prints, nothing is a duplicate.
     QVERIFY_OK(m_store->addChunk({u"abc"_s}, nullptr, counts));
     QCOMPARE(counts.added, 1);
+}
+
+void TestStore::findComparesOnlyASCIILettersWithoutCase()
+{
+    // More than a page of keywords that differ only in the case of a letter beyond ASCII, before the one found.
+    QStringList words;
+    for (int i = 0; i < 7; ++i)
+        words << u"ÉA %1"_s.arg(i);
+    QVERIFY_OK(m_store->insertKeywords(words << u"éa 真的"_s << u"éA 也是"_s));
+    const auto found = m_store->findKeywords(u"éa"_s, 3);
+    QVERIFY_OK(found);
+    QStringList texts;
+    for (const FoundKeyword& f : *found)
+        texts << f.row.keywords;
+    QCOMPARE(texts, QStringList({u"éa 真的"_s, u"éA 也是"_s}));
 }
 
 void TestStore::copiesArriveExactBothWays()

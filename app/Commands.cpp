@@ -117,8 +117,8 @@ int import(const QString& location, const QStringList& paths, const ImportOption
         KeywordFile& f = **file;
         if (!f.encodingSure())
             return fail(BadInput,
-                        u"cannot tell the encoding of %1: it is not UTF-8 and has no byte-order mark (it "
-                        u"may be %2); give --encoding %2, or another, to read it"_s.arg(path, f.encoding()));
+                        u"cannot tell the encoding of %1: it has no byte-order mark and looks like %2 "
+                        u"text; give --encoding %2, or another, to read it"_s.arg(path, f.encoding()));
         if (f.kind() == KeywordFile::Kind::Csv) {
             if (options.column > f.firstRow().size())
                 return fail(BadInput,

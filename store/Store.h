@@ -73,6 +73,8 @@ public:
     virtual Result<Change> unfileKeyword(qint64 id, const QString& classCode) = 0;
     // Removes an unsorted keyword.
     virtual Result<Change> deleteKeyword(qint64 id) = 0;
+    // The keyword with this id, as it stands now; nothing when there is none.
+    virtual Result<std::optional<KeywordRow>> keywordById(qint64 id) = 0;
     virtual Status deleteAllKeywords() = 0;
     // The next unsorted keywords in the order the filing loop serves them.
     virtual Result<QStringList> pendingKeywords(int limit) = 0;
@@ -96,8 +98,8 @@ public:
     // How many keywords are filed in the class of code and below it.
     virtual Result<qint64> subtreeCount(const QString& code) = 0;
     // The class code and the text of filed keywords, about limit of them, each class its share, newest first:
-    // what suggestions learn.
-    virtual Status readFiled(qint64 limit, const std::function<void(const QString& code, const QString& keyword)>& each)
+    // what suggestions learn. Reading stops early when each returns false.
+    virtual Status readFiled(qint64 limit, const std::function<bool(const QString& code, const QString& keyword)>& each)
         = 0;
 
     // What is wrong with the store, in the operator's words: its file, rows that disagree with each other, class

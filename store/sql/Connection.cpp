@@ -108,14 +108,22 @@ Status Connection::run(const QString& sql)
 Status Connection::read(const QString& sql, const QVariantList& values,
                         const std::function<void(const QSqlQuery&)>& eachRow)
 {
+    return readWhile(sql, values, [&](const QSqlQuery& q) {
+        eachRow(q);
+        return true;
+    });
+}
+
+Status Connection::readWhile(const QString& sql, const QVariantList& values,
+                             const std::function<bool(const QSqlQuery&)>& eachRow)
+{
     const auto q = bound(sql, values);
     if (!q)
         return Status::failure(q.error());
     QSqlQuery& query = **q;
     if (!query.exec())
         return Status::failure(describe(query.lastError()));
-    while (query.next())
-        eachRow(query);
+    while (query.next() && eachRow(query)) { }
     const QSqlError error = query.lastError();
     // A statement left open would hold a read lock until its next run.
     query.finish();

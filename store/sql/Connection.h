@@ -36,6 +36,9 @@ public:
     Status run(const QString& sql);
     // Runs a query and hands each row over; the query is finished afterwards, so it holds no lock.
     Status read(const QString& sql, const QVariantList& values, const std::function<void(const QSqlQuery&)>& eachRow);
+    // The same, until eachRow returns false.
+    Status readWhile(const QString& sql, const QVariantList& values,
+                     const std::function<bool(const QSqlQuery&)>& eachRow);
     // Runs work in one transaction: committed when it succeeds, rolled back when it fails.
     Status transaction(const std::function<Status()>& work);
     // How a transaction begins, when the engine wants more than BEGIN.

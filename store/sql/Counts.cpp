@@ -30,7 +30,7 @@ Result<qint64> SqlStore::subtreeCount(const QString& code)
     return count;
 }
 
-Status SqlStore::readFiled(qint64 limit, const std::function<void(const QString&, const QString&)>& each)
+Status SqlStore::readFiled(qint64 limit, const std::function<bool(const QString&, const QString&)>& each)
 {
     // Class by class along the index, each class its share of the limit, newest first: a store of millions reads
     // only what it gives, whatever lies between.
@@ -40,12 +40,14 @@ Status SqlStore::readFiled(qint64 limit, const std::function<void(const QString&
         classes.append({q.value(0).toString(), q.value(1).toLongLong()});
         filed += classes.last().count;
     });
+    bool more = true;
     for (const ClassCount& c : std::as_const(classes)) {
-        if (!read)
+        if (!read || !more)
             break;
         const qint64 share = filed <= limit ? c.count : std::max<qint64>(1, c.count * limit / filed);
-        read = m_connection.read(u"SELECT keywords FROM Korvels WHERE classcode = ? ORDER BY id DESC LIMIT ?"_s,
-                                 {c.code, share}, [&](const QSqlQuery& q) { each(c.code, q.value(0).toString()); });
+        read = m_connection.readWhile(u"SELECT keywords FROM Korvels WHERE classcode = ? ORDER BY id DESC LIMIT ?"_s,
+                                      {c.code, share},
+                                      [&](const QSqlQuery& q) { return more = each(c.code, q.value(0).toString()); });
     }
     return read;
 }

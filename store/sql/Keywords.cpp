@@ -107,6 +107,16 @@ Result<Store::Change> SqlStore::deleteKeyword(qint64 id)
     return Change::Done;
 }
 
+Result<std::optional<KeywordRow>> SqlStore::keywordById(qint64 id)
+{
+    std::optional<KeywordRow> row;
+    const Status read = m_connection.read(u"SELECT "_s + KeywordColumns + u" FROM Korvels WHERE id = ?"_s, {id},
+                                          [&](const QSqlQuery& q) { row = keywordFrom(q); });
+    if (!read)
+        return read.as<std::optional<KeywordRow>>();
+    return row;
+}
+
 Result<QStringList> SqlStore::pendingKeywords(int limit)
 {
     QStringList keywords;

@@ -22,6 +22,7 @@ public:
     Result<Change> fileKeyword(qint64 id, const QString& classCode, const QString& className) override;
     Result<Change> unfileKeyword(qint64 id, const QString& classCode) override;
     Result<Change> deleteKeyword(qint64 id) override;
+    Result<std::optional<KeywordRow>> keywordById(qint64 id) override;
     Result<QStringList> pendingKeywords(int limit) override;
 
     Result<QList<ClassCount>> subtreeCounts(const QString& code) override;
@@ -31,7 +32,7 @@ public:
 
     Result<KeywordTotals> keywordTotals() override;
     Result<qint64> subtreeCount(const QString& code) override;
-    Status readFiled(qint64 limit, const std::function<void(const QString&, const QString&)>& each) override;
+    Status readFiled(qint64 limit, const std::function<bool(const QString&, const QString&)>& each) override;
 
     Result<QStringList> problems() override;
 

@@ -95,6 +95,8 @@ bool OpenDatabase(const QString& location)
 
 int Main(const QString& location)
 {
+    // Without the translations the standard buttons read Yes, No and OK beside the Chinese texts; they still work.
+    installQtTranslations();
     std::unique_ptr<Store> store;
     s_conn = &store;
     const auto release = qScopeGuard([] { s_conn = nullptr; });

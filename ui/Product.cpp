@@ -1,8 +1,11 @@
 #include "Product.h"
 
+#include <QCoreApplication>
 #include <QFontDatabase>
+#include <QLibraryInfo>
 #include <QPainter>
 #include <QPixmap>
+#include <QTranslator>
 
 using namespace Qt::StringLiterals;
 
@@ -52,4 +55,12 @@ QFont chineseFont(const QString& family, qreal pointSize, int weight)
     font.setPointSizeF(pointSize);
     font.setWeight(QFont::Weight(weight));
     return font;
+}
+
+bool installQtTranslations()
+{
+    static QTranslator translator;
+    if (!translator.load(u"qtbase_zh_CN"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    return QCoreApplication::installTranslator(&translator);
 }

@@ -5,10 +5,11 @@
 //   fast (filings change it a little). STORE may name a PostgreSQL database, as --db does.
 
 #include "BenchSupport.h"
+#include "session/KeywordGridModel.h"
+#include "session/SortingSession.h"
 #include "store/export/Export.h"
 #include "ui/FileDialog.h"
 #include "ui/Modal.h"
-#include "ui/main/KeywordGridModel.h"
 #include "ui/main/frmKorvel.h"
 
 #include <QApplication>
@@ -127,8 +128,8 @@ int main(int argc, char** argv)
     window.show();
     auto* grid = window.findChild<QTableView*>(u"Grid1"_s);
     const qint64 startup = shown(grid, timer);
-    std::printf("start-up to the first keyword shown (grid of %d rows): %.1f ms\n", window.gridModel()->dataRowCount(),
-                Bench::ms(startup));
+    std::printf("start-up to the first keyword shown (grid of %d rows): %.1f ms\n",
+                window.session().gridModel()->dataRowCount(), Bench::ms(startup));
 
     auto* list = window.findChild<QTreeWidget*>(u"ListView2"_s);
     auto* txtKey = window.findChild<QWidget*>(u"txtKey"_s);
@@ -150,7 +151,8 @@ int main(int argc, char** argv)
     QList<qint64> scrolls;
     for (const double at : {0.5, 1.0, 0.25, 0.75}) {
         timer.restart();
-        grid->scrollTo(window.gridModel()->index(int((window.gridModel()->dataRowCount() - 1) * at), 0));
+        grid->scrollTo(
+            window.session().gridModel()->index(int((window.session().gridModel()->dataRowCount() - 1) * at), 0));
         scrolls << shown(grid, timer);
     }
     report("scrolling a flat class to the middle and the end", scrolls);
@@ -161,7 +163,8 @@ int main(int argc, char** argv)
         QTest::keyClick(txtKey, 'c');
         quick << shown(grid, timer);
     }
-    report(qPrintable(u"quick-key filing, a grid of %1 rows shown"_s.arg(window.gridModel()->dataRowCount())), quick);
+    report(qPrintable(u"quick-key filing, a grid of %1 rows shown"_s.arg(window.session().gridModel()->dataRowCount())),
+           quick);
 
     list->setCurrentItem(list->topLevelItem(0));
     QCoreApplication::processEvents();
@@ -203,8 +206,9 @@ int main(int argc, char** argv)
     FileDialog::setNextFileName(dir.filePath(u"export.xlsx"_s));
     timer.restart();
     QTest::mouseClick(window.findChild<QWidget*>(u"lblExpert"_s), Qt::LeftButton);
-    std::printf("exporting a class of %d rows to xlsx: %.2f s (%.1f MB)\n", window.gridModel()->dataRowCount(),
-                timer.elapsed() / 1000.0, double(QFile(dir.filePath(u"export.xlsx"_s)).size()) / 1e6);
+    std::printf("exporting a class of %d rows to xlsx: %.2f s (%.1f MB)\n",
+                window.session().gridModel()->dataRowCount(), timer.elapsed() / 1000.0,
+                double(QFile(dir.filePath(u"export.xlsx"_s)).size()) / 1e6);
     if (!Bench::messages().isEmpty())
         std::printf("messages shown: %lld, last: %s\n", qlonglong(Bench::messages().size()),
                     qPrintable(Bench::messages().last()));

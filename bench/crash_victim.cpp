@@ -12,6 +12,7 @@
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
 #include "ui/add_words/frmAddWords.h"
+#include "session/SortingSession.h"
 #include "ui/main/frmKorvel.h"
 
 #include <QApplication>
@@ -69,10 +70,10 @@ int file(Store& store)
     window.show();
     QWidget* txtKey = window.findChild<QWidget*>(u"txtKey"_s);
     say("started %lld\n", 0);
-    while (window.keyId() != 0) {
-        const qint64 id = window.keyId();
+    while (window.session().keyId() != 0) {
+        const qint64 id = window.session().keyId();
         QTest::keyClick(txtKey, '1');
-        if (window.keyId() != id)
+        if (window.session().keyId() != id)
             say("filed %lld\n", id);
     }
     return 0;

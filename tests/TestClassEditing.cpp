@@ -72,7 +72,7 @@ void TestClassEditing::firstClassesAndDeeperLevels()
     QCOMPARE(sql(u"SELECT maxnext FROM KeyClass WHERE code = ''"_s), u"1"_s);
     // The list is reloaded at once, its first class selected.
     QCOMPARE(listed(), QStringList(u"数码|1"_s));
-    QCOMPARE(m_window->selCode(), u"001"_s);
+    QCOMPARE(m_window->session().selCode(), u"001"_s);
 
     // Titles and keys go in exactly as typed.
     answerClassEditor(u"It's \"50%\" \\ off"_s, u"'"_s);
@@ -81,7 +81,7 @@ void TestClassEditing::firstClassesAndDeeperLevels()
 
     // Add under the level shown: the code and the path extend the parent's.
     click(u"cmdDown"_s);
-    QCOMPARE(m_window->parentCode(), u"001"_s);
+    QCOMPARE(m_window->session().parentCode(), u"001"_s);
     answerClassEditor(u"手机"_s, u"a"_s);
     click(u"cmdAdd"_s);
     QCOMPARE(sql(u"SELECT code, path FROM KeyClass WHERE title = '手机'"_s), u"001001| > 数码 > 手机"_s);
@@ -150,7 +150,7 @@ void TestClassEditing::editChangesOnlyTitleAndKey()
     QCOMPARE(sql(u"SELECT classname FROM Korvels WHERE isSet = 1"_s), u"汽车"_s);
     // The new key works at once, the old one no longer.
     QCOMPARE(listed(), QStringList(u"车|c"_s));
-    QCOMPARE(m_window->quickKeys().value(0), u"c"_s);
+    QCOMPARE(m_window->session().quickKeys().value(0), u"c"_s);
 
     // OK with nothing changed still counts as a change made.
     frmSetClass dialog(*m_store);

@@ -182,14 +182,14 @@ void TestFaults::foreignStores()
     Store& store = **opened;
     frmKorvel window(store);
     window.Form_Load();
-    QCOMPARE(window.keyId(), 2147483650);
+    QCOMPARE(window.session().keyId(), 2147483650);
     QCOMPARE(in<QTreeWidget>(window, u"ListView2"_s)->topLevelItem(0)->text(2), u"0"_s);
-    QCOMPARE(window.gridModel()->dataRowCount(), 1);
-    QCOMPARE(window.gridModel()->index(0, 0).data().toString(), u"2147483648"_s);
-    QCOMPARE(window.gridModel()->index(0, 2).data().toString(), QString());
+    QCOMPARE(window.session().gridModel()->dataRowCount(), 1);
+    QCOMPARE(window.session().gridModel()->index(0, 0).data().toString(), u"2147483648"_s);
+    QCOMPARE(window.session().gridModel()->index(0, 2).data().toString(), QString());
     QTest::keyClick(in(window, u"txtKey"_s), Qt::Key_Escape);
     QTest::mouseRelease(in<QTreeWidget>(window, u"ListView2"_s)->viewport(), Qt::RightButton, {}, {5, 5});
-    QCOMPARE(window.gridModel()->dataRowCount(), 2);
+    QCOMPARE(window.session().gridModel()->dataRowCount(), 2);
     // A class with a Null title can be added under and renamed.
     QVERIFY_OK(store.addClass(u"001"_s, u"子"_s, u"z"_s));
     QCOMPARE(store.classByCode(u"001001"_s)->value().path, u" > 子"_s);

@@ -19,7 +19,6 @@ private slots:
     void keywordEquality();
     void batchesAndTheirResults();
     void buttonsDuringABatchAndAFailureHalfway();
-    void deletingOneAndAll();
     void pendingView();
     void filesByCtrlOAndByDropping();
     // Awkward text, end to end: whatever goes in comes out exactly as it went in.
@@ -140,64 +139,6 @@ void TestIntake::buttonsDuringABatchAndAFailureHalfway()
                  && shown.first().contains(u"%1个关键词因为出错未处理"_s.arg(4 - kept.size())),
              qPrintable(shown.first()));
     QCOMPARE(txtKey()->text(), kept.value(0));
-}
-
-void TestIntake::deletingOneAndAll()
-{
-    QVERIFY_OK(m_store->addClass({}, u"甲"_s, u"1"_s));
-    QVERIFY(m_raw->exec(
-        u"INSERT INTO Korvels(id, keywords, isSet, classcode, classname) VALUES (2, 'back', 1, '001', '甲')"_s));
-    QVERIFY_OK(m_store->insertKeywords({u"first"_s, u"first"_s, u"last"_s}));
-    open();
-    auto* del = child(u"cmdDelKey"_s);
-
-    // Exactly the current row goes, not its twin.
-    QTest::mouseClick(del, Qt::LeftButton);
-    QCOMPARE(keywords(), QStringList({u"back"_s, u"first"_s, u"last"_s}));
-    QCOMPARE(txtKey()->text(), u"first"_s);
-
-    // After a take-back the taken-back keyword is the one deleted.
-    takeBack(0);
-    QCOMPARE(txtKey()->text(), u"back"_s);
-    QTest::mouseClick(del, Qt::LeftButton);
-    QCOMPARE(keywords(), QStringList({u"first"_s, u"last"_s}));
-    QCOMPARE(txtKey()->text(), u"first"_s);
-
-    QTest::mouseClick(del, Qt::LeftButton);
-    QTest::mouseClick(del, Qt::LeftButton);
-    QCOMPARE(keywords(), QStringList());
-    QCOMPARE(messages(), QStringList(u"所有关键词已设置完毕！"_s));
-    // With no current keyword nothing is removed, and the loop says again that all is set.
-    QVERIFY_OK(m_store->insertKeywords({u"late"_s}));
-    QCOMPARE(m_window->keyId(), 0);
-    QTest::mouseClick(del, Qt::LeftButton);
-    QCOMPARE(keywords(), QStringList(u"late"_s));
-    QCOMPARE(txtKey()->text(), u"late"_s);
-
-    // All of them: asked first.
-    QVERIFY_OK(m_store->insertKeywords({u"b"_s, u"c"_s}));
-    rightClickList();
-    auto* clear = child(u"lblClearWords"_s);
-
-    m_messages->answer(MessageBox::Answer::No);
-    QTest::mouseClick(clear, Qt::LeftButton);
-    const auto asked = m_messages->take();
-    QCOMPARE(asked.size(), 1);
-    QCOMPARE(asked.at(0).text, u"确认删除所有关键词吗？ 数据将不可恢复！"_s);
-    QCOMPARE(asked.at(0).title, u"注意"_s);
-    QCOMPARE(asked.at(0).icon, MessageBox::Icon::Exclamation);
-    QCOMPARE(asked.at(0).buttons, MessageBox::Buttons::YesNo);
-    QCOMPARE(asked.at(0).defaultAnswer, MessageBox::Answer::Yes);
-    QCOMPARE(keywords().size(), 3);
-
-    m_messages->answer(MessageBox::Answer::Yes);
-    QTest::mouseClick(clear, Qt::LeftButton);
-    QCOMPARE(messages().size(), 1);
-    QCOMPARE(keywords(), QStringList());
-    QCOMPARE(sql(u"SELECT count(*) FROM KeyClass"_s), u"2"_s);
-    QCOMPARE(m_window->gridModel()->rowCount(), 0);
-    QCOMPARE(m_window->keyId(), 0);
-    QCOMPARE(txtKey()->text(), QString());
 }
 
 void TestIntake::pendingView()

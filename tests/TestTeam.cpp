@@ -1,3 +1,4 @@
+#include "SessionScript.h"
 #include "TestSupport.h"
 #include "store/intake/Batch.h"
 
@@ -112,17 +113,12 @@ void TestTeam::writesCheckWhatTheOthersDid()
 
 void TestTeam::makingAFilingAgainKeepsTheKeywordShown()
 {
-    addClasses({{{}, u"甲"_s, u"1"_s}});
-    QVERIFY_OK(m_store->insertKeywords({u"a"_s, u"b"_s, u"c"_s}));
-    open(true);
-    // a filed and taken back, then deleted: b is shown. Ctrl+Y finds a gone, and b stays this window's.
-    type(u"1"_s);
-    QTest::keyClick(txtKey(), Qt::Key_Z, Qt::ControlModifier);
-    click(u"cmdDelKey"_s);
-    QCOMPARE(txtKey()->text(), u"b"_s);
-    QTest::keyClick(txtKey(), Qt::Key_Y, Qt::ControlModifier);
-    QCOMPARE(messages().size(), 1);
-    QCOMPARE(txtKey()->text(), u"b"_s);
+    QVERIFY(fillScriptStore(*m_store, *m_raw, {u"1:a"_s, u"2:b"_s, u"3:c"_s}));
+    SortingSession session(*m_store);
+    // a filed and taken back, then b found and shown: Ctrl+Y holds a to file it, and then b again.
+    QVERIFY(SessionScript(*m_store, *m_raw, session)
+                .run({u"start => key=1"_s, u"key 2 => key=2"_s, u"undo => key=1"_s, u"find 2 => key=2 kw=b"_s,
+                      u"redo => row1=1|002|汽车 kw=b"_s}));
     QCOMPARE(another()->nextUnsorted()->value().keywords, u"c"_s);
 }
 
@@ -205,23 +201,20 @@ void TestTeam::deletingAllWaitsForAnotherReaderOnlyAWhile()
 
 void TestTeam::windowsSeeTheOthersChanges()
 {
-    addClasses({{{}, u"甲"_s, u"1"_s}, {{}, u"乙"_s, u"2"_s}});
-    QVERIFY_OK(m_store->insertKeywords({u"mine"_s, u"theirs"_s}));
-    open(true);
-    list()->setCurrentItem(list()->topLevelItem(1));
-    auto other = another();
+    QVERIFY(fillScriptStore(*m_store, *m_raw, {u"1:mine"_s, u"2:theirs"_s}));
+    SortingSession session(*m_store);
+    SessionScript script(*m_store, *m_raw, session);
+    QVERIFY(script.run({u"start => kw=mine"_s, u"click 002 => sel=002 grid="_s}));
     // Another operator adds a class and files a keyword into the class selected here.
+    auto other = another();
     QVERIFY_OK(other->addClass({}, u"丙"_s, u"3"_s));
     QCOMPARE(other->nextUnsorted()->value().keywords, u"theirs"_s);
-    QVERIFY_OK(other->fileKeyword(2, u"002"_s, u"乙"_s));
+    QVERIFY_OK(other->fileKeyword(2, u"002"_s, u"汽车"_s));
     // Within a second or so; the wait allows for a machine under load.
-    QTRY_COMPARE_WITH_TIMEOUT(list()->topLevelItemCount(), 3, 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->gridModel()->dataRowCount(), 1, 10000);
-    QCOMPARE(m_window->quickKeys(), QStringList({u"1"_s, u"2"_s, u"3"_s, QString()}));
+    QTRY_COMPARE_WITH_TIMEOUT(session.classes().size(), 6, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(session.gridModel()->dataRowCount(), 1, 10000);
     // The selection and the current keyword stay where the operator left them.
-    QCOMPARE(m_window->selCode(), u"002"_s);
-    QCOMPARE(txtKey()->text(), u"mine"_s);
-    QCOMPARE(messages(), QStringList());
+    QVERIFY(script.run({u" => keys=1,2,a,2,5,3 sel=002 grid=2 kw=mine"_s}));
 }
 
 QTEST_MAIN(TestTeam)

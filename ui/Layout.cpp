@@ -8,3 +8,10 @@ void place(QWidget* parent, std::span<const Placement> layout)
         widget->setGeometry(twips(p.left), twips(p.top), twips(p.width), twips(p.height));
     }
 }
+
+void setTextColour(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}

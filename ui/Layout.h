@@ -28,3 +28,6 @@ template <typename T> T* named(T* widget, const QString& name)
     widget->setObjectName(name);
     return widget;
 }
+
+// Sets the colour of a control's text.
+void setTextColour(QWidget* widget, const QColor& colour);

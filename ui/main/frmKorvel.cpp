@@ -1,63 +1,44 @@
 #include "frmKorvel.h"
 
-#include "KeywordGridModel.h"
+#include "ClassList.h"
+#include "KeywordGrid.h"
+#include "MainLayout.h"
+#include "session/KeywordGridModel.h"
+#include "session/SortingSession.h"
+#include "store/ClassCode.h"
 #include "store/Store.h"
-#include "store/suggest/Suggester.h"
 #include "ui/CommandLabel.h"
+#include "ui/KeyPreview.h"
 #include "ui/Layout.h"
 #include "ui/MessageBox.h"
+#include "ui/Modal.h"
 #include "ui/Product.h"
+#include "ui/add_words/frmAddWords.h"
+#include "ui/class_editor/frmSetClass.h"
+#include "ui/export/ExportFlow.h"
+#include "ui/find/frmFind.h"
+#include "ui/keys/frmKeys.h"
+#include "ui/pending/frmNeedSet.h"
+#include "ui/progress/frmProgress.h"
 
-#include <QApplication>
 #include <QFrame>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTableView>
-#include <QThread>
-#include <QTimer>
-#include <QTreeWidget>
 
 #include <limits>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-constexpr int ClientWidth = 10680;
-constexpr int ClientHeight = 7485;
-
-// Position and size of every control in twips; the class buttons are placed inside fmeClass.
-constexpr Placement Layout[] = {
-    {u"Label1", 405, 345, 1815, 315},         {u"txtKey", 405, 675, 3240, 390},
-    {u"Label3", 405, 1275, 1545, 315},        {u"Grid1", 4590, 675, 5715, 6465},
-    {u"lblExpert", 9360, 345, 945, 210},      {u"ListView2", 405, 1605, 3810, 4200},
-    {u"cmdDelKey", 3660, 660, 555, 420},      {u"lblAddWords", 2115, 345, 1005, 210},
-    {u"fmeClass", 360, 5835, 3885, 525},      {u"cmdUp", 60, 15, 720, 330},
-    {u"cmdDown", 765, 15, 720, 330},          {u"cmdAdd", 1695, 15, 720, 330},
-    {u"cmdEdit", 2400, 15, 720, 330},         {u"cmdDel", 3105, 15, 720, 330},
-    {u"Label4", 390, 6405, 3855, 660},        {u"Label5", 4575, 345, 2100, 285},
-    {u"lblClearWords", 3180, 345, 1275, 210}, {u"Label2", 390, 7035, 3825, 285},
-};
-
-// Class-list columns: title, quick key, and the child counter, which is kept but never seen.
-constexpr int ListColumnWidths[] = {3000, 800, 0};
-constexpr int GridColumnWidths[] = {50, 80, 210};
-
-// The classic active-border grey behind the current keyword.
-const QColor ActiveBorder(212, 208, 200);
-const QColor CommandBlue(0, 0, 192);
-
-} // namespace
+using namespace MainLayout;
 
 frmKorvel::frmKorvel(Store& conn, QWidget* parent)
     : QWidget(parent,
               Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                   | Qt::WindowCloseButtonHint)
     , Conn(conn)
+    , m_session(new SortingSession(conn, this))
 {
     setObjectName(u"frmKorvel"_s);
     setWindowTitle(productTitle());
@@ -68,12 +49,20 @@ frmKorvel::frmKorvel(Store& conn, QWidget* parent)
     small.setPointSizeF(9);
     setFont(small);
     buildControls();
-}
-
-frmKorvel::~frmKorvel()
-{
-    if (m_learning)
-        m_learning->wait();
+    SortingSession* s = m_session;
+    connect(s, &SortingSession::message, this, [this](const QString& text) { MessageBox::inform(this, text); });
+    connect(s, &SortingSession::classesChanged, this, [this] {
+        ListView2->draw(m_session->classes(), m_session->selected());
+        ListView2->drawSuggestion(m_session->suggested());
+    });
+    connect(s, &SortingSession::selectionChanged, this, [this] { ListView2->drawSelection(m_session->selected()); });
+    connect(s, &SortingSession::suggestionChanged, this, [this] { ListView2->drawSuggestion(m_session->suggested()); });
+    connect(s, &SortingSession::navigationChanged, this, &frmKorvel::UpdateNavButtons);
+    connect(s, &SortingSession::keywordChanged, this, [this] { txtKey->setText(m_session->keyword()); });
+    connect(s, &SortingSession::gridRowFound, Grid1, &KeywordGrid::showRow);
+    // What other windows of a team changed is shown where the operator was looking.
+    connect(s, &SortingSession::gridRefreshing, Grid1, &KeywordGrid::keepPlace);
+    connect(s, &SortingSession::gridRefreshed, Grid1, &KeywordGrid::restorePlace);
 }
 
 void frmKorvel::buildControls()
@@ -88,42 +77,11 @@ void frmKorvel::buildControls()
     txtKey->setPalette(keyPalette);
     Label3 = named(new QLabel(u"所属分类："_s, this), u"Label3"_s);
 
-    Grid1 = named(new QTableView(this), u"Grid1"_s);
-    m_gridModel = new KeywordGridModel(Conn, this);
-    Grid1->setModel(m_gridModel);
-    connect(m_gridModel, &KeywordGridModel::readFailed, this, &frmKorvel::showStoreError);
-    // A reset gives every column the default width again; once loaded, the grid keeps its own widths.
-    connect(m_gridModel, &QAbstractItemModel::modelReset, this, [this] {
-        if (!m_gridModel->isConfigured())
-            return;
-        for (int column = 0; column < KeywordGridModel::ColumnCount; ++column)
-            Grid1->setColumnWidth(column, GridColumnWidths[column]);
-    });
-    Grid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Grid1->setSelectionMode(QAbstractItemView::SingleSelection);
-    Grid1->verticalHeader()->setDefaultSectionSize(20);
-    Grid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-
+    Grid1 = named(new KeywordGrid(m_session->gridModel(), this), u"Grid1"_s);
     lblExpert = named(new CommandLabel(u"导出关键词"_s, this), u"lblExpert"_s);
-
-    ListView2 = named(new QTreeWidget(this), u"ListView2"_s);
-    ListView2->setColumnCount(3);
-    ListView2->setHeaderLabels({u"类别"_s, u"快捷键"_s, u"最大下级编号"_s});
-    ListView2->setRootIsDecorated(false);
-    ListView2->setUniformRowHeights(true);
-    ListView2->setAllColumnsShowFocus(true);
-    ListView2->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListView2->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListView2->header()->setStretchLastSection(false);
-    ListView2->header()->setMinimumSectionSize(0);
-    for (int column = 0; column < 3; ++column)
-        ListView2->setColumnWidth(column, twips(ListColumnWidths[column]));
-    ListView2->setColumnHidden(2, true);
-    ListView2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-
+    ListView2 = named(new ClassList(this), u"ListView2"_s);
     cmdDelKey = named(new QPushButton(u"删除"_s, this), u"cmdDelKey"_s);
     lblAddWords = named(new CommandLabel(u"增加关键词"_s, this), u"lblAddWords"_s);
-
     fmeClass = named(new QFrame(this), u"fmeClass"_s);
     fmeClass->setFrameShape(QFrame::NoFrame);
     const auto classButton = [this](const QString& name, const QString& text, const QString& tip) {
@@ -138,9 +96,9 @@ void frmKorvel::buildControls()
     cmdDel = classButton(u"cmdDel"_s, u"删除"_s, u"删除分类"_s);
 
     // Three lines must fit in 44 pixels; CJK fonts' own line spacing would push the last one out of sight.
-    Label4 = named(new QLabel(u"<div style=\"line-height:14px; -qt-line-height-type:fixed;\">%1</div>"_s.arg(
-                                  u"在分类中左键选择分类，右键单击设定当前关键词到该分类中；"
-                                  u"本类关键词列表中右击关键词把关键词从该类中删除，进行再次设定。"_s),
+    Label4 = named(new QLabel(u"<div style=\"line-height:14px; -qt-line-height-type:fixed;\">"
+                              u"在分类中左键选择分类，右键单击设定当前关键词到该分类中；"
+                              u"本类关键词列表中右击关键词把关键词从该类中删除，进行再次设定。</div>"_s,
                               this),
                    u"Label4"_s);
     Label4->setTextFormat(Qt::RichText);
@@ -149,113 +107,192 @@ void frmKorvel::buildControls()
     Label5 = named(new QLabel(u"本类关键词："_s, this), u"Label5"_s);
     lblClearWords = named(new CommandLabel(u"删除所有关键词"_s, this), u"lblClearWords"_s);
     Label2 = named(new QLabel(u"使用帮助与问题反馈：见 README.md"_s, this), u"Label2"_s);
-
-    const auto colour = [](QLabel* label, const QColor& color) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, color);
-        label->setPalette(palette);
-    };
-    for (QLabel* label :
-         {static_cast<QLabel*>(lblExpert), static_cast<QLabel*>(lblAddWords), static_cast<QLabel*>(lblClearWords)})
-        colour(label, CommandBlue);
-    colour(Label4, palette().color(QPalette::Highlight));
-    colour(Label2, Qt::red);
-
-    place(this, Layout);
+    setTextColour(Label4, palette().color(QPalette::Highlight));
+    setTextColour(Label2, Qt::red);
+    place(this, Controls);
 
     QWidget* const tabOrder[] = {txtKey, Grid1, ListView2, cmdDelKey, cmdUp, cmdDown, cmdAdd, cmdEdit, cmdDel};
     for (size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     txtKey->setFocus();
 
-    connect(cmdUp, &QPushButton::clicked, this, &frmKorvel::cmdUp_Click);
-    connect(cmdDown, &QPushButton::clicked, this, &frmKorvel::cmdDown_Click);
+    connect(cmdUp, &QPushButton::clicked, m_session, &SortingSession::GoUp);
+    connect(cmdDown, &QPushButton::clicked, m_session, &SortingSession::GoDown);
     connect(cmdAdd, &QPushButton::clicked, this, &frmKorvel::cmdAdd_Click);
     connect(cmdEdit, &QPushButton::clicked, this, &frmKorvel::cmdEdit_Click);
-    connect(cmdDel, &QPushButton::clicked, this, &frmKorvel::cmdDel_Click);
-    connect(cmdDelKey, &QPushButton::clicked, this, &frmKorvel::cmdDelKey_Click);
+    connect(cmdDel, &QPushButton::clicked, m_session, &SortingSession::DeleteClass);
+    connect(cmdDelKey, &QPushButton::clicked, m_session, &SortingSession::DeleteKeyword);
     connect(lblAddWords, &CommandLabel::clicked, this, &frmKorvel::lblAddWords_Click);
     connect(lblClearWords, &CommandLabel::clicked, this, &frmKorvel::lblClearWords_Click);
     connect(lblExpert, &CommandLabel::clicked, this, &frmKorvel::lblExpert_Click);
-    connect(ListView2, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current) { ListView2_ItemClick(current); });
-
-    m_refresh = new QTimer(this);
-    m_refresh->setSingleShot(true);
-    connect(m_refresh, &QTimer::timeout, this, &frmKorvel::refreshFromStore);
-    connect(&Conn, &Store::changedElsewhere, this, &frmKorvel::changedElsewhere);
-    // Every filing made here counts: for Ctrl+Z, for the suggestions and for the rate of the progress window.
-    connect(&Conn, &Store::keywordFiled, this, [this](const KeywordRow& row) {
-        m_history.filed(row, m_redoing);
-        m_suggester ? m_suggester->learn(row.classcode, row.keywords) : m_toLearn.append({row, true});
-        if (!m_sessionClock.isValid())
-            m_sessionClock.start();
-        ++m_sessionFilings;
-    });
-    connect(&Conn, &Store::keywordUnfiled, this, [this](const KeywordRow& row) {
-        m_suggester ? m_suggester->forget(row.classcode, row.keywords) : m_toLearn.append({row, false});
-    });
-
-    // Key preview: the window sees every keystroke before the control that has the focus.
-    installEventFilter(this);
-    for (QWidget* control :
-         std::initializer_list<QWidget*> {txtKey, Grid1, ListView2, ListView2->viewport(), Grid1->viewport(), cmdDelKey,
-                                          cmdUp, cmdDown, cmdAdd, cmdEdit, cmdDel})
-        control->installEventFilter(this);
-}
-
-bool frmKorvel::eventFilter(QObject* watched, QEvent* event)
-{
-    switch (event->type()) {
-    case QEvent::KeyPress: {
-        // The filter sits on the focusable controls and on the window. A key a control leaves alone travels up
-        // to the window as well; there it is seen only when no control of the window has the focus.
-        if (watched == this) {
-            const QWidget* focus = QApplication::focusWidget();
-            if (focus && focus != this && focus->window() == this)
-                break;
-        }
-        auto* key = static_cast<QKeyEvent*>(event);
-        // The program's own keys never reach the quick keys, nor the control that has the focus.
-        if (CommandKey(*key))
-            return true;
-        Form_KeyDown(key->key());
-        if (watched == ListView2)
-            ListView2_KeyDown(key->key());
-        if (!key->text().isEmpty() && Form_KeyPress(key->text()))
-            return true;
-        break;
-    }
-    case QEvent::MouseButtonDblClick:
-        if (watched == txtKey)
-            txtKey_DblClick();
-        else if (watched == ListView2->viewport() && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-            ListView2_DblClick();
-        break;
-    case QEvent::MouseButtonRelease:
-        if (watched == ListView2->viewport())
-            ListView2_MouseUp(static_cast<QMouseEvent*>(event)->button());
-        break;
-    case QEvent::MouseButtonPress:
-        if (watched == Grid1->viewport()) {
-            auto* mouse = static_cast<QMouseEvent*>(event);
-            Grid1_MouseDown(mouse->button(), mouse->position().toPoint());
-        }
-        break;
-    default:
-        break;
-    }
-    return QWidget::eventFilter(watched, event);
+    connect(ListView2, &QTreeWidget::currentItemChanged, this, &frmKorvel::ListView2_ItemClick);
+    new KeyPreview(this, {txtKey, Grid1, ListView2, cmdDelKey, cmdUp, cmdDown, cmdAdd, cmdEdit, cmdDel},
+                   [this](QObject* control, const QKeyEvent& key) { return Form_KeyPreview(control, key); });
+    for (QWidget* area : {ListView2->viewport(), Grid1->viewport(), static_cast<QWidget*>(txtKey)})
+        area->installEventFilter(this);
 }
 
 void frmKorvel::Form_Load()
 {
-    LoadClassList();
-    LoadNextKeyword();
-    learnInBackground();
+    m_session->Form_Load();
 }
 
-void frmKorvel::showStoreError(const QString& error)
+bool frmKorvel::Form_KeyPreview(QObject* control, const QKeyEvent& key)
 {
-    MessageBox::inform(this, error);
+    // The program's own keys never reach the quick keys, nor the control that has the focus.
+    if (CommandKey(key))
+        return true;
+    Form_KeyDown(key.key());
+    if (control == ListView2)
+        ListView2_KeyDown(key.key());
+    return !key.text().isEmpty() && Form_KeyPress(key.text());
+}
+
+bool frmKorvel::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonDblClick && type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonPress)
+        return false;
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (type == QEvent::MouseButtonDblClick && watched == txtKey) {
+        txtKey_DblClick();
+    } else if (type == QEvent::MouseButtonDblClick && watched == ListView2->viewport()
+               && mouse->button() == Qt::LeftButton) {
+        m_session->GoDown();
+        // The list is another level now: taken further, the click would select a class of it.
+        return true;
+    } else if (type == QEvent::MouseButtonRelease && watched == ListView2->viewport()) {
+        ListView2_MouseUp(mouse->button());
+    } else if (type == QEvent::MouseButtonPress && watched == Grid1->viewport()) {
+        Grid1_MouseDown(mouse->button(), mouse->position().toPoint());
+    }
+    return false;
+}
+
+bool frmKorvel::CommandKey(const QKeyEvent& key)
+{
+    const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    const QKeyCombination combination(modifiers, Qt::Key(key.key()));
+    const std::pair<QKeyCombination, std::function<void()>> commands[] = {
+        {Qt::CTRL | Qt::Key_Z, [this] { m_session->Undo(); }},
+        {Qt::CTRL | Qt::Key_Y, [this] { m_session->Redo(); }},
+        {Qt::CTRL | Qt::Key_F,
+         [this] {
+             frmFind find(Conn, this);
+             if (const std::optional<FoundKeyword> chosen = find.Choose())
+                 m_session->ShowFound(chosen->row);
+         }},
+        {Qt::CTRL | Qt::Key_N, [this] { lblAddWords_Click(); }},
+        {Qt::CTRL | Qt::Key_E, [this] { lblExpert_Click(); }},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_Delete, [this] { lblClearWords_Click(); }},
+        {QKeyCombination(Qt::Key_F1),
+         [this] {
+             frmKeys keys(this);
+             Modal::exec(keys);
+         }},
+        {QKeyCombination(Qt::Key_F2), [this] { m_session->AcceptSuggestion(); }},
+        {QKeyCombination(Qt::Key_F5),
+         [this] {
+             frmProgress progress(Conn, this);
+             if (progress.Form_Load(m_session->classes(), m_session->filings(), m_session->minutes()))
+                 Modal::exec(progress);
+         }},
+    };
+    for (const auto& [keys, command] : commands) {
+        if (keys == combination) {
+            command();
+            return true;
+        }
+    }
+    return false;
+}
+
+void frmKorvel::Form_KeyDown(int key)
+{
+    if (key == Qt::Key_Escape)
+        m_session->GoUp();
+}
+
+bool frmKorvel::Form_KeyPress(const QString& character)
+{
+    return m_session->KeyPress(character);
+}
+
+void frmKorvel::ListView2_KeyDown(int key)
+{
+    if (key == Qt::Key_Return || key == Qt::Key_Enter)
+        m_session->GoDown();
+}
+
+void frmKorvel::ListView2_ItemClick(QTreeWidgetItem* item)
+{
+    if (item)
+        m_session->ItemClick(KeyToCode(ClassList::keyOf(item)));
+}
+
+void frmKorvel::ListView2_MouseUp(Qt::MouseButton button)
+{
+    if (button != Qt::RightButton)
+        return;
+    m_session->AssignKeyword();
+    m_session->LoadClassKeywords();
+}
+
+void frmKorvel::Grid1_MouseDown(Qt::MouseButton button, const QPoint& position)
+{
+    const QModelIndex index = Grid1->indexAt(position);
+    if (button != Qt::RightButton || !index.isValid() || !m_session->gridModel()->isDataRow(index.row()))
+        return;
+    Grid1->setCurrentIndex(index);
+    m_session->TakeBack(index.row());
+}
+
+void frmKorvel::cmdAdd_Click()
+{
+    frmSetClass dialog(Conn, this);
+    if (dialog.Add(m_session->parentCode()))
+        m_session->LoadClassList();
+}
+
+void frmKorvel::cmdEdit_Click()
+{
+    const QString key = ListView2->selectedKey();
+    if (key.isEmpty())
+        return;
+    frmSetClass dialog(Conn, this);
+    if (dialog.Edit(KeyToCode(key)))
+        m_session->LoadClassList();
+}
+
+void frmKorvel::lblAddWords_Click()
+{
+    frmAddWords dialog(Conn, this);
+    if (dialog.Init())
+        m_session->LoadNextKeyword();
+}
+
+void frmKorvel::lblClearWords_Click()
+{
+    if (MessageBox::show(this, u"确认删除所有关键词吗？ 数据将不可恢复！"_s, u"注意"_s, MessageBox::Icon::Exclamation,
+                         MessageBox::Buttons::YesNo, MessageBox::Answer::Yes)
+        == MessageBox::Answer::Yes)
+        m_session->DeleteAllKeywords();
+}
+
+void frmKorvel::lblExpert_Click()
+{
+    ExportFlow::run(this, Conn, m_session->gridModel()->loadedCode());
+}
+
+void frmKorvel::txtKey_DblClick()
+{
+    frmNeedSet view(this);
+    if (view.Form_Load(Conn))
+        Modal::exec(view);
+}
+
+void frmKorvel::UpdateNavButtons()
+{
+    cmdUp->setEnabled(!m_session->parentCode().isEmpty());
+    cmdDown->setEnabled(!ListView2->selectedKey().isEmpty());
 }

@@ -286,5 +286,15 @@ Status KeywordGridModel::sync()
     if (cleared || pending.size() > 1)
         return cleared && pending.size() == 1 ? Status() : load(m_code);
     const Notice& n = pending.first();
+    // Another program may have changed the class as well, unannounced: then it too is read again.
+    const auto counts = m_store.subtreeCounts(n.classCode);
+    if (!counts)
+        return Status::of(counts);
+    const qint64 stored = !counts->isEmpty() && counts->first().code == n.classCode ? counts->first().count : 0;
+    const auto g = std::lower_bound(m_groups.cbegin(), m_groups.cend(), n.classCode,
+                                    [](const Group& group, const QString& code) { return group.code < code; });
+    const qint64 shown = g != m_groups.cend() && g->code == n.classCode ? g->count : 0;
+    if (stored != shown + (n.kind == Notice::Filed ? 1 : -1))
+        return load(m_code);
     return n.kind == Notice::Filed ? insertRow(n) : removeRow(n);
 }

@@ -1,0 +1,190 @@
+#include "SessionScript.h"
+
+#include "session/KeywordGridModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QMap>
+
+namespace {
+
+const QMap<QString, QString> Titles
+    = {{u"001"_s, u"数码"_s}, {u"001001"_s, u"手机"_s}, {u"001002"_s, u"电脑"_s}, {u"001002001"_s, u"笔记本"_s},
+       {u"002"_s, u"汽车"_s}, {u"003"_s, u"美食"_s},    {u"004"_s, u"健康"_s},    {u"005"_s, u"旅游"_s}};
+
+} // namespace
+
+bool fillScriptStore(Store& store, RawDb& raw, const QStringList& keywords)
+{
+    for (const auto& [parent, title, key] : {std::tuple {u""_s, u"数码"_s, u"1"_s},
+                                             {u"001"_s, u"手机"_s, u"a"_s},
+                                             {u"001"_s, u"电脑"_s, u"b"_s},
+                                             {u"001002"_s, u"笔记本"_s, u"n"_s},
+                                             {u""_s, u"汽车"_s, u"2"_s},
+                                             {u""_s, u"美食"_s, u"a"_s},
+                                             {u""_s, u"健康"_s, u"2"_s},
+                                             {u""_s, u"旅游"_s, u"5"_s},
+                                             {u"005"_s, u"已删除"_s, u"x"_s}}) {
+        if (!store.addClass(parent, title, key))
+            return false;
+    }
+    QList<KeywordRow> rows;
+    for (const QString& k : keywords) {
+        const QString text = k.section(u':', 1).section(u'@', 0, 0);
+        const QString code = k.section(u'@', 1);
+        rows.append({k.section(u':', 0, 0).toLongLong(), text, code,
+                     code.isEmpty() ? QString() : Titles.value(code, u"无"_s), code.isEmpty() ? 0 : 1, 0, 0});
+    }
+    return raw.exec(u"DELETE FROM KeyClass WHERE code = '005001'"_s) && (rows.isEmpty() || store.importRows(rows));
+}
+
+SessionScript::SessionScript(Store& store, RawDb& raw, SortingSession& session)
+    : m_store(store)
+    , m_raw(raw)
+    , m_session(session)
+{
+    new QAbstractItemModelTester(m_session.gridModel(), QAbstractItemModelTester::FailureReportingMode::QtTest,
+                                 m_session.gridModel());
+    QObject::connect(&m_session, &SortingSession::message, [this](const QString& text) {
+        m_messages << text;
+        m_rowsWhenShown = m_session.gridModel()->dataRowCount();
+    });
+    QObject::connect(&m_session, &SortingSession::gridRowFound, [this](int row) { m_found = row; });
+}
+
+// Actions: start, key C, click CODE, down, up, file (a right-click in the class list), back ROW (a right-click in
+// the grid), delete, deleteall, delclass, undo, redo, accept (F2), next, find ID, add TEXT,TEXT, wait (until
+// suggestions are learnt), sql STATEMENT (another program's change), refuse TABLE EVENT, allow TABLE.
+bool SessionScript::act(const QString& action, const QString& argument)
+{
+    SortingSession& s = m_session;
+    const std::map<QString, std::function<void()>> simple = {
+        {u"start"_s, [&] { s.Form_Load(); }},
+        {u"down"_s, [&] { s.GoDown(); }},
+        {u"up"_s, [&] { s.GoUp(); }},
+        {u"file"_s,
+         [&] {
+             s.AssignKeyword();
+             s.LoadClassKeywords();
+         }},
+        {u"delete"_s, [&] { s.DeleteKeyword(); }},
+        {u"deleteall"_s, [&] { s.DeleteAllKeywords(); }},
+        {u"delclass"_s, [&] { s.DeleteClass(); }},
+        {u"undo"_s, [&] { s.Undo(); }},
+        {u"redo"_s, [&] { s.Redo(); }},
+        {u"accept"_s, [&] { s.AcceptSuggestion(); }},
+        {u"next"_s, [&] { s.LoadNextKeyword(); }},
+        {u"key"_s, [&] { m_took = s.KeyPress(argument); }},
+        {u"click"_s, [&] { s.ItemClick(argument); }},
+        {u"back"_s, [&] { s.TakeBack(argument.toInt()); }},
+        {u"find"_s, [&] { s.ShowFound(m_store.keywordById(argument.toLongLong())->value_or(KeywordRow {})); }},
+        {u"add"_s, [&] { (void)m_store.insertKeywords(argument.split(u',')); }},
+        {u"sql"_s, [&] { m_raw.exec(argument); }},
+        {u"refuse"_s,
+         [&] { m_raw.refuse(argument.section(u' ', 0, 0), argument.section(u' ', 1), u"disk-says-no"_s); }},
+        {u"allow"_s, [&] { m_raw.allow(argument); }},
+        {u"wait"_s, [&] { (void)QTest::qWaitFor([&] { return !s.suggested().isEmpty(); }, 10000); }},
+    };
+    const auto found = simple.find(action);
+    if (found == simple.end())
+        return moreActions && moreActions(action, argument);
+    found->second();
+    return true;
+}
+
+// Fields: parent, sel, key (the current keyword's id), kw (its text), list (the titles of the level), keys (its
+// quick keys), grid (the ids of the grid's rows), gridRows (how many), sugg, took (whether the last key was a quick
+// key), msg (the messages shown, joined by |), shownWith (the grid's rows when the last message
+// was shown), found (the grid row of a found keyword), rowID (that keyword's isSet|classcode|classname, - when gone),
+// rows and filed (how many keywords, and how many filed), codes (every class code).
+QString SessionScript::field(const QString& name)
+{
+    if (moreFields) {
+        if (const std::optional<QString> value = moreFields(name))
+            return *value;
+    }
+    const SortingSession& s = m_session;
+    const auto joined = [](const QStringList& parts) { return parts.join(u','); };
+    if (name == u"parent"_s)
+        return s.parentCode();
+    if (name == u"sel"_s)
+        return s.selCode();
+    if (name == u"key"_s)
+        return QString::number(s.keyId());
+    if (name == u"kw"_s)
+        return s.keyword();
+    if (name == u"sugg"_s)
+        return s.suggested();
+    if (name == u"took"_s)
+        return QString::number(int(m_took));
+    if (name == u"msg"_s)
+        return m_messages.join(u'|');
+    if (name == u"shownWith"_s)
+        return QString::number(m_rowsWhenShown);
+    if (name == u"found"_s)
+        return QString::number(m_found);
+    if (name == u"list"_s || name == u"keys"_s) {
+        QStringList parts;
+        for (const ClassRow& c : s.classes())
+            parts << (name == u"list"_s ? c.title : c.qKey);
+        return joined(parts);
+    }
+    if (name == u"gridRows"_s)
+        return QString::number(s.gridModel()->dataRowCount());
+    if (name == u"grid"_s) {
+        QStringList ids;
+        for (int r = 0; r < s.gridModel()->dataRowCount(); ++r)
+            ids << s.gridModel()->index(r, 0).data().toString();
+        return joined(ids);
+    }
+    if (name == u"rows"_s)
+        return m_raw.value(u"SELECT count(*) FROM Korvels"_s);
+    if (name == u"filed"_s)
+        return m_raw.value(u"SELECT count(*) FROM Korvels WHERE isSet = 1"_s);
+    if (name == u"codes"_s)
+        return joined(m_raw.rows(u"SELECT code FROM KeyClass WHERE code <> '' ORDER BY code"_s));
+    if (name.startsWith(u"row"_s)) {
+        const QStringList row
+            = m_raw.rows(u"SELECT isSet, classcode, classname FROM Korvels WHERE id = ?"_s, {name.mid(3).toLongLong()});
+        return row.isEmpty() ? u"-"_s : row.first();
+    }
+    return u"(no field %1)"_s.arg(name);
+}
+
+bool SessionScript::run(const QStringList& lines)
+{
+    for (const QString& line : lines) {
+        const QString action = line.section(u"=>"_s, 0, 0).trimmed();
+        const QString expected = line.section(u"=>"_s, 1).trimmed();
+        m_messages.clear();
+        m_found = -1;
+        if (!action.isEmpty() && !act(action.section(u' ', 0, 0), action.section(u' ', 1))) {
+            QTest::qFail(qPrintable(u"no action: "_s + line), __FILE__, __LINE__);
+            return false;
+        }
+        if (QTest::currentTestFailed()) {
+            qWarning("failed at: %s", qPrintable(line));
+            return false;
+        }
+        bool messagesNamed = false;
+        for (const QString& pair : expected.split(u' ', Qt::SkipEmptyParts)) {
+            // "name~=part" asks only that the field hold the part.
+            const QString name = pair.section(u'=', 0, 0);
+            const bool part = name.endsWith(u'~');
+            const QString want = pair.section(u'=', 1);
+            const QString got = field(part ? name.chopped(1) : name);
+            messagesNamed = messagesNamed || name.startsWith(u"msg"_s);
+            const bool same = part ? got.contains(want) : got == want;
+            if (!same) {
+                QTest::qFail(qPrintable(u"%1\n   %2: got \"%3\", expected \"%4\""_s.arg(line, name, got, want)),
+                             __FILE__, __LINE__);
+                return false;
+            }
+        }
+        if (!messagesNamed && !m_messages.isEmpty()) {
+            QTest::qFail(qPrintable(u"%1\n   unexpected messages: %2"_s.arg(line, m_messages.join(u'|'))), __FILE__,
+                         __LINE__);
+            return false;
+        }
+    }
+    return true;
+}

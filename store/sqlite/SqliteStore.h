@@ -2,6 +2,8 @@
 
 #include "store/sql/SqlStore.h"
 
+#include <vector>
+
 struct sqlite3;
 
 // A store in one SQLite file, or in memory for fuzzing and quick checks.
@@ -10,6 +12,7 @@ class SqliteStore : public SqlStore
     Q_OBJECT
 public:
     static constexpr int SchemaVersion = 2;
+    static constexpr int RowsPerInsert = 64;
 
     SqliteStore();
     ~SqliteStore() override;
@@ -39,6 +42,10 @@ private:
     // the upper one (half 1) over a read-only connection of its own on another thread. Reading a large store
     // takes half the time; a small store, or one in memory, is read in one go as the lower half.
     Status scanInHalves(const std::function<Status(sqlite3* db, qint64 from, qint64 to, int half)>& scan);
+    // Inserts each keyword as an unsorted row, in order, counting them; the store's words when one is refused.
+    QString insertKeywords(const std::vector<QByteArray>& keywords, qint64& added);
+    // Takes into a batch's prints the keywords other connections stored since it last looked; in a transaction.
+    Status catchUp(KeywordPrints& seen);
 
     QString m_path;
 };

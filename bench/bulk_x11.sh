@@ -164,7 +164,7 @@ done
 if [[ -n $big ]]; then
     if [[ ! -e $big ]]; then
         echo "building $big (10,000,000 keywords)"
-        "$build/bench/bench_sorting_loop" --scale 10 "$big" >/dev/null || exit 1
+        "$build/bench/bench_sorting_loop" --scale 10 --startup "$big" >/dev/null || exit 1
     fi
     top=$(sqlite3 "$big" "SELECT max(id) FROM Korvels")
     # 800,000 stored keywords spread over every id, each fifth line a new one.

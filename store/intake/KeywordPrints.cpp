@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <bit>
 #include <string>
+#include <utility>
 #include <xxhash.h>
 
 namespace {
@@ -70,25 +71,49 @@ void KeywordPrints::clearStored()
     m_storedSince = {};
 }
 
+bool KeywordPrints::Run::contains(const Print& print) const
+{
+    const size_t r = range(print);
+    const auto from = prints.cbegin() + starts[r];
+    const auto to = prints.cbegin() + starts[r + 1];
+    const auto found = std::lower_bound(from, to, print);
+    return found != to && *found == print;
+}
+
 bool KeywordPrints::contains(const Print& print) const
 {
-    for (const Run& run : m_stored) {
-        const size_t range = run.shift == 64 ? 0 : print.high >> run.shift;
-        const auto from = run.prints.cbegin() + run.starts[range];
-        const auto to = run.prints.cbegin() + run.starts[range + 1];
-        const auto found = std::lower_bound(from, to, print);
-        if (found != to && *found == print)
-            return true;
-    }
-    return m_storedSince.contains(print) || m_batch.contains(print);
+    return std::any_of(m_stored.cbegin(), m_stored.cend(), [&](const Run& run) { return run.contains(print); })
+        || m_storedSince.contains(print) || m_batch.contains(print);
 }
 
 bool KeywordPrints::insert(const Print& print)
 {
-    if (contains(print))
+    if (std::any_of(m_stored.cbegin(), m_stored.cend(), [&](const Run& run) { return run.contains(print); })
+        || m_storedSince.contains(print))
         return false;
-    m_batch.add(print);
-    return true;
+    return m_batch.add(print);
+}
+
+void KeywordPrints::insert(const std::vector<Print>& prints, std::vector<char>& fresh)
+{
+    // A lookup waits on memory twice in each run (the range, then its prints) and once in the table; the first
+    // step is asked for well ahead, the second nearer.
+    constexpr size_t Far = 16;
+    constexpr size_t Near = 8;
+    fresh.resize(prints.size());
+    for (size_t i = 0; i < prints.size(); ++i) {
+        if (i + Far < prints.size()) {
+            for (const Run& run : m_stored)
+                __builtin_prefetch(&run.starts[run.range(prints[i + Far])]);
+        }
+        if (i + Near < prints.size()) {
+            const Print& ahead = prints[i + Near];
+            for (const Run& run : m_stored)
+                __builtin_prefetch(run.prints.data() + run.starts[run.range(ahead)]);
+            __builtin_prefetch(m_batch.slotOf(ahead));
+        }
+        fresh[i] = insert(prints[i]) ? 1 : 0;
+    }
 }
 
 bool KeywordPrints::Table::contains(const Print& print) const
@@ -106,26 +131,27 @@ bool KeywordPrints::Table::contains(const Print& print) const
     }
 }
 
-void KeywordPrints::Table::add(const Print& print)
+bool KeywordPrints::Table::add(const Print& print)
 {
-    if (print == Print()) {
-        m_holdsZero = true;
-        return;
-    }
+    if (print == Print())
+        return !std::exchange(m_holdsZero, true);
     // At most half full, so that a miss ends after a slot or two.
     if ((m_used + 1) * 2 > m_slots.size())
         grow();
     const size_t mask = m_slots.size() - 1;
     size_t i = print.low & mask;
-    while (m_slots[i] != Print())
-        i = (i + 1) & mask;
+    for (; m_slots[i] != Print(); i = (i + 1) & mask) {
+        if (m_slots[i] == print)
+            return false;
+    }
     m_slots[i] = print;
     ++m_used;
+    return true;
 }
 
 void KeywordPrints::Table::grow()
 {
-    std::vector<Print> old(std::max<size_t>(m_slots.size() * 2, 1024));
+    std::vector<Print> old(std::max<size_t>(m_slots.size() * 2, size_t(1) << 16));
     old.swap(m_slots);
     m_used = 0;
     for (const Print& print : old) {

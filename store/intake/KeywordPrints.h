@@ -35,6 +35,9 @@ public:
     void clearStored();
     // Takes one of the batch's keywords in: false when an equal one is among the prints already.
     bool insert(const Print& print);
+    // The same for many keywords in order, each as it comes (an earlier one of them counts), looking ahead so
+    // that the memory of later lookups is on its way: fresh[i] says whether prints[i] was taken in.
+    void insert(const std::vector<Print>& prints, std::vector<char>& fresh);
     bool contains(const Print& print) const;
 
     // Every keyword stored with an id up to this one is among the prints; 0 before any.
@@ -48,13 +51,20 @@ private:
         std::vector<Print> prints;
         std::vector<quint32> starts;
         int shift = 64;
+        size_t range(const Print& print) const { return shift == 64 ? 0 : print.high >> shift; }
+        bool contains(const Print& print) const;
     };
     // Prints one at a time: open addressing, a slot with both halves 0 is free.
     class Table
     {
     public:
         bool contains(const Print& print) const;
-        void add(const Print& print);
+        // False when the print was in the table already.
+        bool add(const Print& print);
+        const Print* slotOf(const Print& print) const
+        {
+            return m_slots.empty() ? nullptr : &m_slots[print.low & (m_slots.size() - 1)];
+        }
 
     private:
         void grow();

@@ -163,14 +163,23 @@ Status PgStore::addChunk(const QList<QString>& keywords, KeywordPrints* seen, Ch
             if (!read)
                 return read;
         }
-        QByteArray rows;
+        QList<QByteArray> texts;
+        std::vector<KeywordPrints::Print> prints;
+        std::vector<char> isNew(size_t(keywords.size()), 1);
         for (const QString& keyword : keywords) {
-            const QByteArray text = stored(keyword).toUtf8();
-            if (seen && !seen->insert(KeywordPrints::of(text))) {
+            texts << stored(keyword).toUtf8();
+            if (seen)
+                prints.push_back(KeywordPrints::of(texts.last()));
+        }
+        if (seen)
+            seen->insert(prints, isNew);
+        QByteArray rows;
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            if (!isNew[size_t(i)]) {
                 ++done.duplicates;
                 continue;
             }
-            appendField(rows, text);
+            appendField(rows, texts.at(i));
             rows += '\n';
             ++done.added;
         }

@@ -30,7 +30,7 @@ public:
         sqlite3_bind_text(m_statement, column, text.constData(), int(text.size()), SQLITE_TRANSIENT);
     }
     // Text that stays put until the statement has run.
-    void bindStatic(int column, const QByteArray& text)
+    void bindStatic(int column, QByteArrayView text)
     {
         sqlite3_bind_text(m_statement, column, text.constData(), int(text.size()), SQLITE_STATIC);
     }

@@ -13,6 +13,7 @@ class SqliteStore : public SqlStore
 public:
     static constexpr int SchemaVersion = 2;
     static constexpr int RowsPerInsert = 64;
+    static constexpr int BulkCheckpointPages = 10000;
 
     SqliteStore();
     ~SqliteStore() override;
@@ -43,9 +44,12 @@ private:
     // takes half the time; a small store, or one in memory, is read in one go as the lower half.
     Status scanInHalves(const std::function<Status(sqlite3* db, qint64 from, qint64 to, int half)>& scan);
     // Inserts each keyword as an unsorted row, in order, counting them; the store's words when one is refused.
-    QString insertKeywords(const std::vector<QByteArray>& keywords, qint64& added);
+    QString insertKeywords(const std::vector<QByteArrayView>& keywords, qint64& added);
     // Takes into a batch's prints the keywords other connections stored since it last looked; in a transaction.
     Status catchUp(KeywordPrints& seen);
 
     QString m_path;
+    // Whether this connection has added keywords in bulk: the log is then copied into the file less often, and
+    // once when the connection closes.
+    bool m_bulk = false;
 };

@@ -27,7 +27,7 @@ KeywordPrints::Print KeywordPrints::of(QByteArrayView keyword)
         data = buffer.data();
     }
     const XXH128_hash_t h = XXH3_128bits(data, size_t(keyword.size()));
-    return {h.high64, h.low64};
+    return {quint32(h.high64 >> 32), quint32(h.high64), quint32(h.low64 >> 32)};
 }
 
 bool KeywordPrints::equal(QByteArrayView a, QByteArrayView b)
@@ -36,25 +36,67 @@ bool KeywordPrints::equal(QByteArrayView a, QByteArrayView b)
         && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return folded(x) == folded(y); });
 }
 
+int KeywordPrints::rangeBits(size_t prints)
+{
+    return std::clamp(int(std::bit_width(prints)) - 3, 0, 24);
+}
+
+namespace {
+
+// Puts prints[from, to) in order of bits [skip, skip + bits) of their leading word, in place: eight bits a pass,
+// each pass a run of swaps over a stretch that shrinks until it sits in the cache.
+void orderByLeadingBits(std::vector<KeywordPrints::Print>& prints, size_t from, size_t to, int skip, int bits)
+{
+    if (bits <= 0 || to - from < 2)
+        return;
+    const int digitBits = std::min(bits, 8);
+    const int shift = 32 - skip - digitBits;
+    const auto digit = [&](const KeywordPrints::Print& p) { return (p.high >> shift) & ((1u << digitBits) - 1); };
+    size_t next[256] = {};
+    size_t ends[256];
+    for (size_t i = from; i < to; ++i)
+        ++next[digit(prints[i])];
+    size_t at = from;
+    for (int d = 0; d < (1 << digitBits); ++d) {
+        const size_t n = next[d];
+        next[d] = at;
+        at += n;
+        ends[d] = at;
+    }
+    for (int d = 0; d < (1 << digitBits); ++d) {
+        while (next[d] < ends[d]) {
+            KeywordPrints::Print& here = prints[next[d]];
+            const unsigned belongs = digit(here);
+            if (int(belongs) == d)
+                ++next[d];
+            else
+                std::swap(here, prints[next[belongs]++]);
+        }
+    }
+    size_t begin = from;
+    for (int d = 0; d < (1 << digitBits); ++d) {
+        orderByLeadingBits(prints, begin, ends[d], skip + digitBits, bits - digitBits);
+        begin = ends[d];
+    }
+}
+
+} // namespace
+
 void KeywordPrints::sort(std::vector<Print>& prints)
 {
-    std::sort(prints.begin(), prints.end());
+    // Prints are evenly spread, and within a range their order does not matter: no second buffer, no comparisons.
+    orderByLeadingBits(prints, 0, prints.size(), 0, rangeBits(prints.size()));
 }
 
 void KeywordPrints::addStored(std::vector<Print> sorted)
 {
     Run run;
-    // About four prints to a range of leading bits.
-    const int bits = std::clamp(int(std::bit_width(sorted.size())) - 2, 0, 24);
-    run.shift = 64 - bits;
-    run.starts.resize((size_t(1) << bits) + 1);
-    size_t at = 0;
-    for (size_t range = 0; range + 1 < run.starts.size(); ++range) {
-        run.starts[range] = quint32(at);
-        while (at < sorted.size() && (bits == 0 ? 0 : sorted[at].high >> run.shift) == range)
-            ++at;
-    }
-    run.starts.back() = quint32(sorted.size());
+    run.bits = rangeBits(sorted.size());
+    run.starts.assign((size_t(1) << run.bits) + 1, 0);
+    for (const Print& print : sorted)
+        ++run.starts[run.range(print) + 1];
+    for (size_t range = 1; range < run.starts.size(); ++range)
+        run.starts[range] += run.starts[range - 1];
     run.prints = std::move(sorted);
     m_stored.push_back(std::move(run));
 }
@@ -74,10 +116,8 @@ void KeywordPrints::clearStored()
 bool KeywordPrints::Run::contains(const Print& print) const
 {
     const size_t r = range(print);
-    const auto from = prints.cbegin() + starts[r];
-    const auto to = prints.cbegin() + starts[r + 1];
-    const auto found = std::lower_bound(from, to, print);
-    return found != to && *found == print;
+    return std::find(prints.cbegin() + starts[r], prints.cbegin() + starts[r + 1], print)
+        != prints.cbegin() + starts[r + 1];
 }
 
 bool KeywordPrints::contains(const Print& print) const

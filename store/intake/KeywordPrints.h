@@ -6,28 +6,28 @@
 #include <compare>
 #include <vector>
 
-// The keywords of a batch's duplicate test, held as 128-bit prints of their text as the test compares it (ASCII
+// The keywords of a batch's duplicate test, held as 96-bit prints of their text as the test compares it (ASCII
 // letters without case, every other byte exactly). Two different keywords share a print with odds below one in
-// 10^20 even among tens of millions of keywords, so a print stands for its keyword and no stored text is read
-// back to confirm a match.
+// 10^14 even among tens of millions of keywords, so a print stands for its keyword and no stored text is read
+// back to confirm a match; twelve bytes a keyword keep ten million of them in 120 MB.
 class KeywordPrints
 {
 public:
     struct Print
     {
-        quint64 high = 0;
-        quint64 low = 0;
+        quint32 high = 0;
+        quint32 middle = 0;
+        quint32 low = 0;
         friend bool operator==(const Print&, const Print&) = default;
-        friend auto operator<=>(const Print&, const Print&) = default;
     };
 
     static Print of(QByteArrayView keyword);
     // Whether two keywords are equal by the duplicate test: what equal prints stand for.
     static bool equal(QByteArrayView a, QByteArrayView b);
 
-    // Puts prints in the order lookups need; may run on any thread.
+    // Puts prints in the order lookups need (by their leading bits, in place); may run on any thread.
     static void sort(std::vector<Print>& prints);
-    // Prints of stored keywords, as sorted by sort(); the stored keywords may come in several such runs.
+    // Prints of stored keywords, as put in order by sort(); the stored keywords may come in several such runs.
     void addStored(std::vector<Print> sorted);
     // A keyword another connection stored since the runs were read.
     void addStored(const Print& print);
@@ -45,13 +45,16 @@ public:
     void setSeenUpTo(qint64 id) { m_seenUpTo = id; }
 
 private:
-    // A sorted run, with where each range of leading bits begins, so that a lookup touches one short stretch.
+    // How many leading bits put prints in order for a run of that many: about eight prints to a range.
+    static int rangeBits(size_t prints);
+    static size_t rangeOf(const Print& print, int bits) { return bits == 0 ? 0 : print.high >> (32 - bits); }
+    // A run in order of its leading bits, with where each range begins, so that a lookup reads one short stretch.
     struct Run
     {
         std::vector<Print> prints;
         std::vector<quint32> starts;
-        int shift = 64;
-        size_t range(const Print& print) const { return shift == 64 ? 0 : print.high >> shift; }
+        int bits = 0;
+        size_t range(const Print& print) const { return rangeOf(print, bits); }
         bool contains(const Print& print) const;
     };
     // Prints one at a time: open addressing, a slot with both halves 0 is free.

@@ -152,6 +152,7 @@ for round in $(seq "$rounds"); do
     f2=$(floor)
     f=$(((f1 + f2) / 2))
     echo "  floor: $(seconds "$f1") s before, $(seconds "$f2") s after"
+    echo "  rows stored by korvel import: $(sqlite3 "$work/import.db" "SELECT count(*) FROM Korvels") (730,000 expected)"
     report "korvel import of the 1,000,000-line file" "$import" "$f"
     report "korvel import of the same file again (all duplicates)" "$again" "$f"
     if [[ $window == 1 ]]; then
@@ -181,7 +182,7 @@ if [[ -n $big ]]; then
     f=$(((f1 + f2) / 2))
     echo "  floor: $(seconds "$f1") s before, $(seconds "$f2") s after"
     report "re-importing 1,000,000 lines into the 10,000,000 store" "$w" "$f"
-    echo "  the window's peak memory: $peak MB"
+    echo "  the window's peak memory: $peak MB; rows added: $(sqlite3 "$big" "SELECT count(*) FROM Korvels WHERE id > $top") (200,000 expected)"
     sqlite3 "$big" "DELETE FROM Korvels WHERE id > $top"
     "$build/bench/bench_sorting_loop" --startup "$big"
 fi

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "store/intake/Batch.h"
 #include "store/sql/SqlStore.h"
 #include "ui/add_words/frmAddWords.h"
 
@@ -247,7 +248,8 @@ QString TestFaults::addStopped(int lines, const std::function<void(QDialog&)>& w
 
 void TestFaults::closingTheDialogStopsABatchAndNothingReachesTheMainWindow()
 {
-    const QString shown = addStopped(60000, [this](QDialog& d) {
+    const int lines = 6 * Batch::ChunkSize;
+    const QString shown = addStopped(lines, [this](QDialog& d) {
         // The quick key of 甲, a click on 删除所有关键词 and the dialog's close box, all while chunks are written.
         QTest::keyClick(txtKey(), '1');
         click(u"lblClearWords"_s);
@@ -255,10 +257,10 @@ void TestFaults::closingTheDialogStopsABatchAndNothingReachesTheMainWindow()
         QApplication::sendEvent(&d, &close);
     });
     const qint64 added = count() - 3;
-    QVERIFY2(added >= 10000 && added < 60000, qPrintable(shown));
+    QVERIFY2(added >= Batch::ChunkSize && added < lines, qPrintable(shown));
     QCOMPARE(
         shown,
-        u"%1个关键词增加成功！0个关键词因为重复未增加！%2个关键词因为取消未处理！"_s.arg(added).arg(60000 - added));
+        u"%1个关键词增加成功！0个关键词因为重复未增加！%2个关键词因为取消未处理！"_s.arg(added).arg(lines - added));
     // Neither the key nor the click reached the main window.
     QCOMPARE(sql(u"SELECT count(*) FROM Korvels WHERE isSet = 1"_s), u"0"_s);
     QCOMPARE(txtKey()->text(), u"one"_s);

@@ -41,7 +41,7 @@ class Batch
 {
 public:
     // A crash loses at most the chunk in flight, and a commit is not paid per line.
-    static constexpr int ChunkSize = 10000;
+    static constexpr int ChunkSize = 50000;
 
     struct Counts
     {

@@ -1,8 +1,6 @@
 #include "PgStore.h"
 #include "store/intake/KeywordPrints.h"
 
-#include <QHash>
-
 #include <libpq-fe.h>
 
 using namespace Qt::StringLiterals;
@@ -133,18 +131,17 @@ Status PgStore::lockIntake()
 
 Status PgStore::loadPrints(KeywordPrints& into)
 {
-    std::vector<KeywordPrints::Entry> entries;
+    std::vector<KeywordPrints::Print> prints;
     qint64 top = 0;
     const Status read = copyOut(u"COPY (SELECT id, keywords FROM Korvels) TO STDOUT"_s, [&](QByteArrayView row) {
         const qsizetype tab = row.indexOf('\t');
-        const qint64 id = row.first(tab).toLongLong();
-        entries.push_back({KeywordPrints::of(unescaped(row.sliced(tab + 1))), id});
-        top = std::max(top, id);
+        prints.push_back(KeywordPrints::of(unescaped(row.sliced(tab + 1))));
+        top = std::max(top, row.first(tab).toLongLong());
     });
     if (!read)
         return read;
-    KeywordPrints::sort(entries);
-    into.addStored(std::move(entries));
+    KeywordPrints::sort(prints);
+    into.addStored(std::move(prints));
     m_seenUpTo = top;
     return {};
 }
@@ -156,85 +153,44 @@ Status PgStore::addChunk(const QList<QString>& keywords, KeywordPrints* seen, Ch
     const Status committed = m_connection.transaction([&]() -> Status {
         if (const Status locked = lockIntake(); !locked)
             return locked;
-        qint64 top = 0;
-        Status read = m_connection.read(u"SELECT coalesce(max(id), 0) FROM Korvels"_s, {},
-                                        [&](const QSqlQuery& q) { top = q.value(0).toLongLong(); });
-        if (!read)
-            return read;
-        QList<QByteArray> texts;
-        QList<quint64> prints;
-        QHash<qint64, QByteArray> storedTexts;
         if (seen) {
-            // What other batches stored since this one last looked.
-            read = m_connection.read(u"SELECT id, keywords FROM Korvels WHERE id > ? AND id <= ?"_s, {m_seenUpTo, top},
-                                     [&](const QSqlQuery& q) {
-                                         seen->add(KeywordPrints::of(q.value(1).toString().toUtf8()),
-                                                   q.value(0).toLongLong());
-                                     });
+            // What other batches stored since this one last looked; ids are never handed out twice here.
+            const Status read = m_connection.read(
+                u"SELECT id, keywords FROM Korvels WHERE id > ? ORDER BY id"_s, {m_seenUpTo}, [&](const QSqlQuery& q) {
+                    seen->addStored(KeywordPrints::of(q.value(1).toString().toUtf8()));
+                    m_seenUpTo = q.value(0).toLongLong();
+                });
             if (!read)
                 return read;
-            m_seenUpTo = top;
-            QStringList candidates;
-            QList<qint64> ids;
-            for (const QString& keyword : keywords) {
-                texts << stored(keyword).toUtf8();
-                prints << KeywordPrints::of(texts.last());
-                seen->rowsWith(prints.last(), ids);
-                for (qint64 id : std::as_const(ids))
-                    candidates << QString::number(id);
-            }
-            // The rows whose print matches, read at once: a print is only a hint until the texts agree.
-            if (!candidates.isEmpty()) {
-                read
-                    = m_connection.read(u"SELECT id, keywords FROM Korvels WHERE id = ANY(CAST(? AS bigint[]))"_s,
-                                        {QString(u'{' + candidates.join(u',') + u'}')}, [&](const QSqlQuery& q) {
-                                            storedTexts.insert(q.value(0).toLongLong(), q.value(1).toString().toUtf8());
-                                        });
-                if (!read)
-                    return read;
-            }
-        } else {
-            for (const QString& keyword : keywords)
-                texts << stored(keyword).toUtf8();
         }
+        QList<QByteArray> texts;
+        std::vector<KeywordPrints::Print> prints;
+        std::vector<char> isNew(size_t(keywords.size()), 1);
+        for (const QString& keyword : keywords) {
+            texts << stored(keyword).toUtf8();
+            if (seen)
+                prints.push_back(KeywordPrints::of(texts.last()));
+        }
+        if (seen)
+            seen->insert(prints, isNew);
         QByteArray rows;
-        QList<qsizetype> inserted;
-        QHash<quint64, QList<qsizetype>> insertedByPrint;
-        QList<qint64> ids;
         for (qsizetype i = 0; i < texts.size(); ++i) {
-            if (seen) {
-                seen->rowsWith(prints.at(i), ids);
-                const bool alreadyStored = std::any_of(ids.cbegin(), ids.cend(), [&](qint64 id) {
-                    return storedTexts.contains(id) && KeywordPrints::equal(storedTexts.value(id), texts.at(i));
-                });
-                const QList<qsizetype> earlier = insertedByPrint.value(prints.at(i));
-                const bool inChunk = std::any_of(earlier.cbegin(), earlier.cend(), [&](qsizetype j) {
-                    return KeywordPrints::equal(texts.at(j), texts.at(i));
-                });
-                if (alreadyStored || inChunk) {
-                    ++done.duplicates;
-                    continue;
-                }
-                insertedByPrint[prints.at(i)].append(i);
+            if (!isNew[size_t(i)]) {
+                ++done.duplicates;
+                continue;
             }
             appendField(rows, texts.at(i));
             rows += '\n';
-            inserted.append(i);
+            ++done.added;
         }
-        if (inserted.isEmpty())
+        if (done.added == 0)
             return {};
         if (const Status copied = copyIn(u"COPY Korvels(keywords) FROM STDIN"_s, rows); !copied)
             return copied;
-        done.added = inserted.size();
         if (seen) {
-            // Under the intake lock the new rows are the ones above top, in the order they were given.
-            qsizetype k = 0;
-            read = m_connection.read(u"SELECT id FROM Korvels WHERE id > ? ORDER BY id"_s, {top},
-                                     [&](const QSqlQuery& q) {
-                                         if (k < inserted.size())
-                                             seen->add(prints.at(inserted.at(k++)), q.value(0).toLongLong());
-                                         m_seenUpTo = q.value(0).toLongLong();
-                                     });
+            // Under the intake lock the newest rows are this chunk's.
+            const Status read = m_connection.read(u"SELECT coalesce(max(id), 0) FROM Korvels"_s, {},
+                                                  [&](const QSqlQuery& q) { m_seenUpTo = q.value(0).toLongLong(); });
             if (!read)
                 return read;
         }

@@ -29,6 +29,11 @@ public:
     {
         sqlite3_bind_text(m_statement, column, text.constData(), int(text.size()), SQLITE_TRANSIENT);
     }
+    // Text that stays put until the statement has run.
+    void bindStatic(int column, QByteArrayView text)
+    {
+        sqlite3_bind_text(m_statement, column, text.constData(), int(text.size()), SQLITE_STATIC);
+    }
     void bind(int column, qint64 value) { sqlite3_bind_int64(m_statement, column, value); }
     void bindNull(int column) { sqlite3_bind_null(m_statement, column); }
     // Runs an insert; false with the reason in error() when the store refused it.

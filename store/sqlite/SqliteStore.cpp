@@ -27,7 +27,13 @@ SqliteStore::SqliteStore()
     m_connection.setBegin(u"BEGIN IMMEDIATE"_s);
 }
 
-SqliteStore::~SqliteStore() = default;
+SqliteStore::~SqliteStore()
+{
+    // What a batch left in the write-ahead log goes into the file now, rather than at the next filing of a
+    // window, which would wait for all of it. A reader in the way only leaves some of it for later.
+    if (m_bulk)
+        (void)m_connection.run(u"PRAGMA wal_checkpoint(PASSIVE)"_s);
+}
 
 Status SqliteStore::create(const QString& path)
 {

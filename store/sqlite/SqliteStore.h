@@ -2,6 +2,8 @@
 
 #include "store/sql/SqlStore.h"
 
+#include <vector>
+
 struct sqlite3;
 
 // A store in one SQLite file, or in memory for fuzzing and quick checks.
@@ -10,6 +12,8 @@ class SqliteStore : public SqlStore
     Q_OBJECT
 public:
     static constexpr int SchemaVersion = 2;
+    static constexpr int RowsPerInsert = 64;
+    static constexpr int BulkCheckpointPages = 10000;
 
     SqliteStore();
     ~SqliteStore() override;
@@ -35,10 +39,17 @@ protected:
 private:
     // SQLite's own handle under the Qt connection, for the reads and writes of many rows.
     sqlite3* handle() const;
-    // Runs scan over the keywords in two halves of their ids at once: the lower one (half 0) on this connection,
-    // the upper one (half 1) over a read-only connection of its own on another thread. Reading a large store
-    // takes half the time; a small store, or one in memory, is read in one go as the lower half.
+    // Runs scan over the keywords in two halves of their ids at once (half 0 the lower), each over a read-only
+    // connection of its own, one on another thread. Reading a large store takes half the time; a small store, or
+    // one in memory, is read in one go on this connection as the lower half.
     Status scanInHalves(const std::function<Status(sqlite3* db, qint64 from, qint64 to, int half)>& scan);
+    // Inserts each keyword as an unsorted row, in order, counting them; the store's words when one is refused.
+    QString insertKeywords(const std::vector<QByteArrayView>& keywords, qint64& added);
+    // Takes into a batch's prints the keywords other connections stored since it last looked; in a transaction.
+    Status catchUp(KeywordPrints& seen);
 
     QString m_path;
+    // Whether this connection has added keywords in bulk: the log is then copied into the file less often, and
+    // once when the connection closes.
+    bool m_bulk = false;
 };

@@ -15,6 +15,8 @@ public:
     void add(quint64 print);
     // False, and nothing removed, when the pair is not learnt.
     bool remove(quint64 print);
+    // Sorts the bulk now, on a worker thread, rather than at the first forgetting.
+    void settle() { (void)inBulk(0); }
     size_t bytes() const;
 
 private:

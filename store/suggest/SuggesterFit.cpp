@@ -23,6 +23,7 @@ void Suggester::fit(const QStringList& unsorted)
     learnUnsorted(unsorted);
     calibrate();
     m_counts.compact();
+    m_learnt.settle();
 }
 
 void Suggester::learnUnsorted(const QStringList& given)

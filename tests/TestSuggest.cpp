@@ -1,3 +1,4 @@
+#include "store/ClassCode.h"
 #include "store/suggest/Calibration.h"
 #include "store/suggest/FeatureCounts.h"
 #include "store/suggest/LearntKeywords.h"
@@ -19,12 +20,19 @@ class TestSuggest : public QObject
 private slots:
     void learnAndForget();
     void forgettingWhatWasNeverLearntChangesNothing();
-    void confidenceIsTheShareRight_data();
+    void initTestCase();
     void confidenceIsTheShareRight();
+    void subtreeConfidence_data();
+    void subtreeConfidence();
     void countsKeepEveryClassOfAFeature();
     void learntPairsAreCounted();
     void calibrationRisesBetweenItsPoints();
     void radicals();
+
+private:
+    // A model of a synthetic tree where the chance of every answer is known, and the unsorted keywords it saw.
+    Suggester m_model;
+    QStringList m_asked;
 };
 
 void TestSuggest::learnAndForget()
@@ -32,17 +40,19 @@ void TestSuggest::learnAndForget()
     Suggester suggester;
     QCOMPARE(suggester.suggest(u"火锅"_s), QStringList());
     QCOMPARE(suggester.best(u"火锅"_s).code, QString());
-    suggester.learn(u"001"_s, u"iphone 15"_s);
+    suggester.learn(u"001"_s, u"iphone 15 pro max 256g"_s);
     for (const QString& food : {u"火锅"_s, u"奶茶"_s, u"蛋糕"_s})
         suggester.learn(u"002"_s, food);
     // What was learnt outweighs the larger class; letters count without case.
     QCOMPARE(suggester.suggest(u"IPHONE壳"_s, 2), QStringList({u"001"_s, u"002"_s}));
+    // Unsorted keywords count towards their likely class, but only while a keyword learnt holds it.
+    suggester.fit({u"iphone 16"_s, u"苹果 iphone"_s, u"火锅底料"_s});
     QCOMPARE(suggester.suggest(u"麻辣火锅"_s), QStringList(u"002"_s));
     // Nothing measured yet: no confidence.
     QVERIFY(!suggester.isCalibrated());
     QCOMPARE(suggester.best(u"麻辣火锅"_s).confidence, 0.0);
     // A class whose keywords are all forgotten is suggested no more.
-    suggester.forget(u"001"_s, u"iphone 15"_s);
+    suggester.forget(u"001"_s, u"iphone 15 pro max 256g"_s);
     QCOMPARE(suggester.suggest(u"IPHONE壳"_s, 2), QStringList(u"002"_s));
     QCOMPARE(suggester.keywords(), 3);
 }
@@ -71,67 +81,112 @@ void TestSuggest::forgettingWhatWasNeverLearntChangesNothing()
     QCOMPARE(suggester.suggest(u"手机"_s), QStringList(u"002"_s));
 }
 
-void TestSuggest::confidenceIsTheShareRight_data()
+namespace {
+
+// Keywords are a letter that carries the class and three Chinese characters that carry nothing. A keyword with
+// letter a, b, c or d lies under 001, in 001001 with the chance given here and in 001002 otherwise; e, f and g
+// lie in 002. So the chance that any answer is right is known.
+const QString Letters = u"abcdefg"_s;
+const QList<double> InFirst = {1.0, 0.9, 0.5, 0.2};
+
+double chanceIn(const QString& subtree, QChar letter)
 {
-    // Keywords are a letter that carries the class and digits that carry nothing. Under 001 the letter is drawn
-    // so that a keyword lies in 001001 with a known chance; 002 has its own letters.
-    QTest::addColumn<QChar>("letter");
-    QTest::addColumn<double>("inFirst"); // the chance that a keyword with this letter lies in 001001
-    QTest::addColumn<QString>("subtree");
-    QTest::addColumn<double>("inSubtree");
-    QTest::newRow("only 001001") << QChar(u'a') << 1.0 << u"001"_s << 1.0;
-    QTest::newRow("nine in ten") << QChar(u'b') << 0.9 << u"001"_s << 1.0;
-    QTest::newRow("even") << QChar(u'c') << 0.5 << u"001"_s << 1.0;
-    QTest::newRow("one in five") << QChar(u'd') << 0.2 << u"001002"_s << 0.8;
-    QTest::newRow("the other tree") << QChar(u'e') << 0.0 << u"001"_s << 0.0;
+    const qsizetype l = Letters.indexOf(letter);
+    const double first = l < InFirst.size() ? InFirst.at(l) : -1;
+    const QList<std::pair<QString, double>> leaves
+        = {{u"001001"_s, qMax(0.0, first)}, {u"001002"_s, first < 0 ? 0 : 1 - first}, {u"002"_s, first < 0 ? 1 : 0}};
+    double chance = 0;
+    for (const auto& [leaf, p] : leaves)
+        chance += ClassCode::isInSubtree(leaf, subtree) ? p : 0;
+    return chance;
+}
+
+} // namespace
+
+void TestSuggest::initTestCase()
+{
+    QRandomGenerator random(5);
+    const auto draw = [&](qsizetype l) -> std::pair<QString, QString> {
+        QString keyword = Letters.at(l);
+        for (int i = 0; i < 3; ++i)
+            keyword += QChar(char16_t(0x4E00 + random.bounded(5000)));
+        if (l >= InFirst.size())
+            return {u"002"_s, keyword};
+        return {random.generateDouble() < InFirst.at(l) ? u"001001"_s : u"001002"_s, keyword};
+    };
+    for (int i = 0; i < 3000; ++i) {
+        const auto [code, keyword] = draw(random.bounded(int(Letters.size())));
+        m_model.learn(code, keyword);
+    }
+    QStringList unsorted;
+    for (int i = 0; i < 2800; ++i)
+        unsorted << draw(i % Letters.size()).second;
+    m_model.fit(unsorted);
+    m_asked = unsorted;
 }
 
 void TestSuggest::confidenceIsTheShareRight()
 {
-    QFETCH(QChar, letter);
-    QFETCH(double, inFirst);
-    QFETCH(QString, subtree);
-    QFETCH(double, inSubtree);
-    const QString letters = u"abcdefg"_s;
-    const QList<double> first = {1.0, 0.9, 0.5, 0.2};
-    QRandomGenerator random(5);
-    const auto draw = [&](qsizetype l) -> std::pair<QString, QString> {
-        const QString keyword = letters.at(l) + QString::number(random.bounded(100000));
-        if (l >= first.size())
-            return {u"002"_s, keyword};
-        return {random.generateDouble() < first.at(l) ? u"001001"_s : u"001002"_s, keyword};
+    // In each band of confidence, the best classes are right as often as the confidence says on average.
+    QVERIFY(m_model.isCalibrated());
+    struct Band
+    {
+        double from;
+        double to;
+        double n = 0;
+        double confidence = 0;
+        double chance = 0;
     };
-    Suggester suggester;
-    for (int i = 0; i < 3000; ++i) {
-        const auto [code, keyword] = draw(random.bounded(int(letters.size())));
-        suggester.learn(code, keyword);
+    QList<Band> bands = {{0, 0.7}, {0.7, 0.85}, {0.85, 0.95}, {0.95, 1.01}};
+    for (const QString& keyword : std::as_const(m_asked)) {
+        const Suggestion best = m_model.best(keyword);
+        for (Band& b : bands) {
+            if (best.confidence >= b.from && best.confidence < b.to) {
+                ++b.n;
+                b.confidence += best.confidence;
+                b.chance += chanceIn(best.code, keyword.at(0));
+            }
+        }
     }
-    // The unsorted keywords, of every letter, sharpen the model; those of this row's letter are asked.
-    QList<std::pair<QString, QString>> asked;
-    QStringList unsorted;
-    for (int i = 0; i < 2800; ++i) {
-        const auto [code, keyword] = draw(i % letters.size());
-        unsorted << keyword;
-        if (keyword.at(0) == letter)
-            asked.append({code, keyword});
+    for (const Band& b : std::as_const(bands)) {
+        QVERIFY2(b.n >= 100, qPrintable(u"%1 in [%2, %3)"_s.arg(b.n).arg(b.from).arg(b.to)));
+        QVERIFY2(qAbs(b.confidence - b.chance) / b.n < 0.06,
+                 qPrintable(u"[%1, %2): confidence %3, right %4"_s.arg(b.from)
+                                .arg(b.to)
+                                .arg(b.confidence / b.n)
+                                .arg(b.chance / b.n)));
     }
-    suggester.fit(unsorted);
-    QVERIFY(suggester.isCalibrated());
-    // The best class is right as often as its confidence says, and so is a subtree.
+}
+
+void TestSuggest::subtreeConfidence_data()
+{
+    QTest::addColumn<QChar>("letter");
+    QTest::addColumn<QString>("subtree");
+    QTest::newRow("always there") << QChar(u'a') << u"001"_s;
+    QTest::newRow("its parent") << QChar(u'c') << u"001"_s;
+    QTest::newRow("four in five") << QChar(u'd') << u"001002"_s;
+    QTest::newRow("nine in ten") << QChar(u'b') << u"001001"_s;
+    QTest::newRow("the other tree") << QChar(u'e') << u"001"_s;
+    QTest::newRow("everything") << QChar(u'f') << QString();
+}
+
+void TestSuggest::subtreeConfidence()
+{
+    // The confidence that a keyword lies in a subtree, on average over its keywords, is the chance that it does.
+    QFETCH(QChar, letter);
+    QFETCH(QString, subtree);
     double confidence = 0;
-    double right = 0;
-    double subtreeConfidence = 0;
-    for (const auto& [code, keyword] : std::as_const(asked)) {
-        const Suggestion best = suggester.best(keyword);
-        confidence += best.confidence / double(asked.size());
-        right += (best.code == code ? 1.0 : 0.0) / double(asked.size());
-        subtreeConfidence += suggester.confidence(keyword, subtree) / double(asked.size());
+    double n = 0;
+    for (const QString& keyword : std::as_const(m_asked)) {
+        if (keyword.at(0) == letter) {
+            confidence += m_model.confidences(keyword, {u"009"_s, subtree}).value(1);
+            ++n;
+        }
     }
-    const double truth = qMax(inFirst, 1 - inFirst);
-    QVERIFY2(qAbs(confidence - truth) < 0.08, qPrintable(u"confidence %1, truth %2"_s.arg(confidence).arg(truth)));
-    QVERIFY2(qAbs(right - truth) < 0.08, qPrintable(u"right %1, truth %2"_s.arg(right).arg(truth)));
-    QVERIFY2(qAbs(subtreeConfidence - inSubtree) < 0.08,
-             qPrintable(u"subtree %1, truth %2"_s.arg(subtreeConfidence).arg(inSubtree)));
+    const double chance = chanceIn(subtree, letter);
+    QVERIFY2(qAbs(confidence / n - chance) < 0.08,
+             qPrintable(u"confidence %1, chance %2"_s.arg(confidence / n).arg(chance)));
+    QCOMPARE(m_model.confidence(m_asked.first(), u"009"_s), 0.0);
 }
 
 void TestSuggest::countsKeepEveryClassOfAFeature()

@@ -104,8 +104,9 @@ std::span<const FeatureCounts::Entry> FeatureCounts::classesOf(quint32 feature) 
 
 void FeatureCounts::compact()
 {
+    // Room to grow by a quarter before the pool must be copied whole, which at a million keywords takes a while.
     std::vector<Entry> pool;
-    pool.reserve(m_pool.size() - m_garbage);
+    pool.reserve((m_pool.size() - m_garbage) * 5 / 4);
     for (size_t slot = 0; slot < m_keys.size(); ++slot) {
         if (m_keys[slot] == 0)
             continue;

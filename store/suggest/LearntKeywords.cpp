@@ -13,7 +13,7 @@ quint64 LearntKeywords::print(const QString& classCode, const QString& keyword)
 
 void LearntKeywords::add(quint64 print)
 {
-    if (m_changes.isEmpty()) {
+    if (!m_settled) {
         m_sorted = m_sorted && (m_bulk.empty() || m_bulk.back() <= print);
         m_bulk.push_back(print);
     } else {
@@ -23,6 +23,8 @@ void LearntKeywords::add(quint64 print)
 
 qsizetype LearntKeywords::inBulk(quint64 print)
 {
+    // From the first look on, the bulk stays as it is: sorting a million prints is for a worker, not each take-back.
+    m_settled = true;
     if (!m_sorted) {
         std::sort(m_bulk.begin(), m_bulk.end());
         m_bulk.shrink_to_fit();
@@ -38,7 +40,6 @@ bool LearntKeywords::remove(quint64 print)
     const qint64 held = inBulk(print) + (change == m_changes.end() ? 0 : change.value());
     if (held <= 0)
         return false;
-    // Always one change at least, so that what is learnt from now on goes beside the bulk.
     if (change == m_changes.end())
         m_changes.insert(print, -1);
     else

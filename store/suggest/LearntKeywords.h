@@ -7,7 +7,7 @@
 
 // Which (class, keyword) pairs a model has learnt and not forgotten, as 64-bit prints: forgetting a pair that was
 // never learnt must change nothing, for a model learns only the newest of the filed keywords. The bulk learnt
-// before the first forgetting is one sorted array; what changes after it is kept beside it.
+// before the model settles (or first forgets) is one sorted array; what changes after it is kept beside it.
 class LearntKeywords
 {
 public:
@@ -24,5 +24,6 @@ private:
 
     std::vector<quint64> m_bulk;
     bool m_sorted = true;
+    bool m_settled = false;
     QHash<quint64, qint64> m_changes;
 };

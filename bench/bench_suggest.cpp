@@ -277,7 +277,7 @@ int main(int argc, char** argv)
     std::printf("new model: learning 1,000,000 keywords in 1,000 classes %.1f s (%.1f x floor), fitting with %lld "
                 "unsorted %.1f s (%.1f x floor)\n",
                 learning, learning / floor, qlonglong(pending.size()), fitting, fitting / floor);
-    std::printf("new model: memory %.0f MB (by its own count %.0f MB), top-1 %.1f%%\n",
+    std::printf("new model: memory %.0f MB (%.0f MB reserved), top-1 %.1f%%\n",
                 double(Bench::residentKiB() - before) / 1024.0, double(suggester.bytes()) / 1048576.0,
                 right([&](const QString& k) { return suggester.best(k).code; }));
     QStringList level;

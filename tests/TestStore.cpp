@@ -4,7 +4,6 @@
 #include "store/intake/KeywordPrints.h"
 #include "store/postgres/Location.h"
 #include "store/sql/SqlStore.h"
-#include "store/suggest/Suggester.h"
 
 #include <QSqlQuery>
 
@@ -17,7 +16,6 @@ private slots:
     // Class codes: three digits a level, a subtree as a range of codes.
     void codesParentsAndKeys();
     void subtreeAsARange();
-    void suggestionsLearnAndForget();
     void createMakesTablesIndexesAndRoot();
     void createRefusesAnExistingFile();
     void olderStoresAreBroughtUpToDate();
@@ -362,21 +360,6 @@ void TestStore::subtreeAsARange()
             QVERIFY2(inRange == other.startsWith(code), qPrintable(code + u" / "_s + other));
         }
     }
-}
-
-void TestStore::suggestionsLearnAndForget()
-{
-    Suggester suggester;
-    QCOMPARE(suggester.suggest(u"火锅"_s), QStringList());
-    suggester.learn(u"001"_s, u"iphone 15"_s);
-    for (const QString& food : {u"火锅"_s, u"奶茶"_s, u"蛋糕"_s})
-        suggester.learn(u"002"_s, food);
-    // What was learnt outweighs the larger class; letters count without case.
-    QCOMPARE(suggester.suggest(u"IPHONE壳"_s, 2), QStringList({u"001"_s, u"002"_s}));
-    QCOMPARE(suggester.suggest(u"麻辣火锅"_s), QStringList(u"002"_s));
-    // A class whose keywords are all forgotten is suggested no more.
-    suggester.forget(u"001"_s, u"iphone 15"_s);
-    QCOMPARE(suggester.suggest(u"IPHONE壳"_s, 2), QStringList(u"002"_s));
 }
 
 QTEST_GUILESS_MAIN(TestStore)

@@ -275,8 +275,8 @@ void TestTeamAccess::transactionPoolingIsRefused()
                      u"server_reset_query = DISCARD ALL; SET search_path = %2\nlogfile = %1/log\n%3[databases]\n"_s.arg(
                          dir.path(), m_temp->schema, getuid() == 0 ? u"user = postgres\n"_s : QString());
     for (const QString& mode : {u"transaction"_s, u"session"_s})
-        config += u"%1 = host=%2 port=%3 dbname=korvel_test pool_mode=%1\n"_s.arg(mode, setting(u"host"_s),
-                                                                                  setting(u"port"_s));
+        config += u"%1 = host=%2 port=%3 dbname=korvel_test pool_mode=%1 connect_query='SET search_path = %4'\n"_s.arg(
+            mode, setting(u"host"_s), setting(u"port"_s), m_temp->schema);
     QVERIFY(!writeFile(dir.filePath(u"users"_s), "\"korvel_operator\" \"\"\n").isEmpty());
     QVERIFY(!writeFile(dir.filePath(u"ini"_s), config.toUtf8()).isEmpty());
     QProcess bouncer;
@@ -287,6 +287,7 @@ void TestTeamAccess::transactionPoolingIsRefused()
     QVERIFY2(!refused && refused.error().contains(u"pool_mode = session"_s), qPrintable(refused.error()));
     auto first = openStore(location + u"session"_s);
     auto second = openStore(location + u"session"_s);
+    QVERIFY_OK(first);
     QCOMPARE((*first)->nextUnsorted()->value().keywords, u"a"_s);
     QCOMPARE((*second)->nextUnsorted()->value().keywords, u"b"_s);
     bouncer.terminate();

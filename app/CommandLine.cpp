@@ -51,6 +51,10 @@ int runKorvel(int argc, char** argv)
                                   u"Copy every class and keyword of <store> into the store named after it, made when "
                                   u"it does not exist and refused when it holds data."_s,
                                   u"store"_s);
+    const QCommandLineOption grant(u"grant"_s,
+                                   u"Give the PostgreSQL role <role> what an operator of the server store <store> "
+                                   u"needs, and nothing more, and exit. Run as the owner of the store's tables."_s,
+                                   u"role"_s);
     const QCommandLineOption keepDuplicates(u"keep-duplicates"_s, u"import: add keywords already stored too."_s);
     const QCommandLineOption column(u"column"_s, u"import: the column of CSV files to read, from 1 (default 1)."_s,
                                     u"n"_s);
@@ -62,7 +66,7 @@ int runKorvel(int argc, char** argv)
     const QCommandLineOption classCode(u"class"_s, u"export: only the keywords filed under this class and below."_s,
                                        u"code"_s);
     const QCommandLineOption json(u"json"_s, u"stats: as JSON."_s);
-    parser.addOptions({db, init, sample, copy, keepDuplicates, column, skipHeader, encoding, classCode, json});
+    parser.addOptions({db, init, sample, copy, grant, keepDuplicates, column, skipHeader, encoding, classCode, json});
     parser.addPositionalArgument(u"command"_s, u"import, export, stats or check; none opens the window."_s,
                                  u"[command [arguments]]"_s);
 
@@ -82,7 +86,7 @@ int runKorvel(int argc, char** argv)
     // The window system is started only for the window: everything else, a mistake in the arguments included,
     // works on a machine without a display.
     const bool window = parsed && misplaced.isEmpty() && !parser.isSet(u"help"_s) && !parser.isSet(u"version"_s)
-        && !parser.isSet(init) && !parser.isSet(copy) && positional.isEmpty();
+        && !parser.isSet(init) && !parser.isSet(copy) && !parser.isSet(grant) && positional.isEmpty();
     std::unique_ptr<QCoreApplication> app(window ? new QApplication(argc, argv) : new QCoreApplication(argc, argv));
     QCoreApplication::setApplicationName(u"korvel"_s);
     QCoreApplication::setApplicationVersion(QString::fromLatin1(KORVEL_VERSION));
@@ -103,6 +107,9 @@ int runKorvel(int argc, char** argv)
         return positional.isEmpty() ? Commands::init(parser.value(init), parser.isSet(sample))
                                     : usage(u"--init takes no command"_s);
     const QString store = parser.isSet(db) ? parser.value(db) : defaultStorePath();
+    if (parser.isSet(grant))
+        return positional.isEmpty() ? Commands::grant(store, parser.value(grant))
+                                    : usage(u"--grant takes no command"_s);
     if (window)
         return Main(store);
     if (!CommandNames.contains(command))

@@ -235,4 +235,16 @@ int check(const QString& location)
     return Done;
 }
 
+int grant(const QString& location, const QString& role)
+{
+    if (!PgLocation::isServer(location))
+        return fail(BadInput, u"--grant needs --db naming a store on a PostgreSQL server; a store file has no roles"_s);
+    if (const auto settings = PgLocation::conninfo(location); !settings)
+        return fail(BadInput, settings.error());
+    if (const Status granted = grantOperator(location, role); !granted)
+        return fail(StoreFailed, u"cannot grant %1 the use of %2: %3"_s.arg(role, location, granted.error()));
+    say(stdout, u"%1 may now sort keywords in %2"_s.arg(role, location));
+    return Done;
+}
+
 } // namespace Commands

@@ -27,5 +27,7 @@ int import(const QString& store, const QStringList& files, const ImportOptions& 
 int exportList(const QString& store, const QString& classCode, const QString& file);
 int stats(const QString& store, bool json);
 int check(const QString& store);
+// Gives a PostgreSQL role what an operator of a server store needs.
+int grant(const QString& store, const QString& role);
 
 } // namespace Commands

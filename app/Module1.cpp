@@ -14,6 +14,8 @@
 #include <QScreen>
 #include <QStandardPaths>
 
+#include <cstdio>
+
 using namespace Qt::StringLiterals;
 
 QString defaultStorePath()
@@ -102,6 +104,12 @@ int Main(const QString& location)
     const auto release = qScopeGuard([] { s_conn = nullptr; });
     if (location == userStorePath() && !QFileInfo::exists(location) && !offerNewStore(location))
         return 1;
+    // Said once, and the operator goes on: a team may have reasons of its own to trust its network.
+    if (const QString warning = PgLocation::tlsWarning(location); !warning.isEmpty()) {
+        std::fputs(qPrintable(u"korvel: "_s + warning + u'\n'), stderr);
+        MessageBox::show(nullptr, warning, productTitle(), MessageBox::Icon::None, MessageBox::Buttons::Ok,
+                         MessageBox::Answer::Ok);
+    }
     if (!OpenDatabase(location))
         return 1;
     frmKorvel window(Conn());

@@ -2,8 +2,9 @@
 // its own, file K keywords each (10,000 by default) as fast as the server lets them, taking one back now and then
 // and deleting one now and then. Afterwards it checks that no keyword was ever current in two windows at once,
 // that no filing was lost, and that every row is consistent; it prints filings per second and the p99 of one.
-// Usage: bench_team CONNINFO [--operators N] [--filings K]
-//   CONNINFO names a database the role may make a schema in; the run uses a fresh schema korvel_bench there.
+// Usage: bench_team CONNINFO [--operator ROLE] [--operators N] [--filings K]
+//   CONNINFO names a database its role may make a schema in; the run makes a fresh store in a schema korvel_bench
+//   there as that role, grants it to ROLE, and every operator's window works as ROLE.
 
 #include "BenchSupport.h"
 #include "store/ClassCode.h"
@@ -141,7 +142,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 2) {
-        std::puts("usage: bench_team CONNINFO [--operators N] [--filings K]");
+        std::puts("usage: bench_team CONNINFO [--operator ROLE] [--operators N] [--filings K]");
         return 2;
     }
     const int operators = args.contains(u"--operators"_s) ? args.value(args.indexOf(u"--operators"_s) + 1).toInt() : 10;
@@ -158,10 +159,19 @@ int main(int argc, char** argv)
         QSqlQuery(admin).exec(u"CREATE SCHEMA korvel_bench"_s);
     }
     QSqlDatabase::removeDatabase(u"admin"_s);
-    const QString location = server + u" options='-c search_path=korvel_bench'"_s;
-    if (const Status created = createStore(location); !created) {
+    const QString ownerLocation = server + u" options='-c search_path=korvel_bench'"_s;
+    if (const Status created = createStore(ownerLocation); !created) {
         std::printf("cannot make the store: %s\n", qPrintable(created.error()));
         return 1;
+    }
+    QString location = ownerLocation;
+    if (const qsizetype role = args.indexOf(u"--operator"_s); role > 0) {
+        if (const Status granted = grantOperator(ownerLocation, args.value(role + 1)); !granted) {
+            std::printf("cannot grant the store: %s\n", qPrintable(granted.error()));
+            return 1;
+        }
+        location += u" user="_s + args.value(role + 1);
+        std::printf("every window works as the role %s\n", qPrintable(args.value(role + 1)));
     }
     {
         const auto store = Bench::open(location);

@@ -4,6 +4,8 @@
 #include "postgres/PgStore.h"
 #include "sqlite/SqliteStore.h"
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 template <typename Engine> Result<std::unique_ptr<Store>> opened(const QString& location)
@@ -33,4 +35,11 @@ Result<std::unique_ptr<Store>> openStore(const QString& location)
 Status createStore(const QString& location)
 {
     return PgLocation::isServer(location) ? PgStore::create(location) : SqliteStore::create(location);
+}
+
+Status grantOperator(const QString& location, const QString& role)
+{
+    if (!PgLocation::isServer(location))
+        return Status::failure(u"数据库文件没有角色：只有 PostgreSQL 服务器上的数据库才能给角色权限。"_s);
+    return PgStore::grant(location, role);
 }

@@ -65,7 +65,9 @@ public:
     // The filing loop. In a team, the keyword a window shows is held by it: no other window is served it.
     // The lowest-id unsorted keyword not held elsewhere; the window holds it from now on, instead of the last.
     virtual Result<std::optional<KeywordRow>> nextUnsorted() = 0;
-    // Makes an unsorted keyword the one the window holds; false when another window holds it.
+    // Makes an unsorted keyword the one the window holds, and lets go of the one it held; false, holding what it
+    // held, when another window holds it or when it is no longer unsorted (filed or deleted since it was read).
+    // 0 lets go of the keyword held: the window holds nothing.
     virtual Result<bool> holdKeyword(qint64 id) = 0;
     // Files an unsorted keyword under a class that is still in the store.
     virtual Result<Change> fileKeyword(qint64 id, const QString& classCode, const QString& className) = 0;
@@ -136,9 +138,23 @@ signals:
     void keywordUnfiled(const KeywordRow& row);
     void keywordDeleted(const KeywordRow& row);
     void allKeywordsDeleted();
+
+    // A team's store only: its connection to the server.
+    // The connection broke (the database layer's words for why). Said once for each break; every call fails
+    // until the store has reached the server again, which it tries by itself at growing intervals.
+    void connectionLost(const QString& reason);
+    // The connection is back. What other windows changed meanwhile was not heard: changedElsewhere(true, true)
+    // follows. A filing that failed with the break but was committed all the same is announced by keywordFiled.
+    void reconnected();
+    // After reconnecting: the keyword the window held is no longer its own (another window holds it now, or it
+    // was filed or deleted meanwhile). The window holds nothing until it is served or holds another.
+    void heldKeywordLost(qint64 id);
 };
 
 // Opens an existing store (never creates one) and checks that it holds what the program needs.
 Result<std::unique_ptr<Store>> openStore(const QString& location);
 // Makes a new store with its tables, indexes and root row; refuses a location that holds one already.
 Status createStore(const QString& location);
+// On a server: gives role what an operator of the store needs (its rows, functions and sequences) and nothing
+// more (no ownership, no changes to tables or functions). Run by the owner of the store's tables.
+Status grantOperator(const QString& location, const QString& role);

@@ -40,7 +40,7 @@ void TestSession::init()
     auto opened = openStore(m_temp->path);
     QVERIFY_OK(opened);
     m_store = std::move(opened).value();
-    m_raw = std::make_unique<RawDb>(m_temp->path);
+    m_raw = std::make_unique<RawDb>(m_temp->ownerPath);
 }
 
 void TestSession::cleanup()

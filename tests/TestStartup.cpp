@@ -16,6 +16,7 @@ private slots:
     void oneWindowPerStore();
     void theShippedProgramAnswersNoQuestionItself();
     void anInstalledCopyOffersAStoreOfItsOwn();
+    void aServerWithoutACheckedCertificateIsSaidOnce();
 
 private:
     struct Run
@@ -23,6 +24,7 @@ private:
         bool finished = false;
         int exitCode = -1;
         QStringList messages;
+        QString err;
     };
     // Runs command (the test build of the program, or a command that starts it) with its message boxes written to
     // log, until it exits or has shown messagesToWaitFor messages; then it is asked to end.
@@ -69,6 +71,7 @@ TestStartup::Run TestStartup::run(const QStringList& command, const QString& log
     }
     result.exitCode = result.finished ? process.exitCode() : -1;
     result.messages = logged(log);
+    result.err = QString::fromUtf8(process.readAllStandardError());
     return result;
 }
 
@@ -208,6 +211,17 @@ void TestStartup::anInstalledCopyOffersAStoreOfItsOwn()
     // The next start opens it and asks nothing.
     QVERIFY(QFile::remove(log));
     QCOMPARE(run(command, log, {}, 1).messages, QStringList(u"关键词分类\t所有关键词已设置完毕！"_s));
+}
+
+void TestStartup::aServerWithoutACheckedCertificateIsSaidOnce()
+{
+    // Said on standard error and in the window before the connection is tried, and the program goes on.
+    const Run r = run({u"--db"_s, u"host=db.invalid dbname=keywords user=team connect_timeout=3"_s});
+    QCOMPARE(r.messages.size(), 2);
+    QVERIFY2(r.messages.first().contains(u"db.invalid"_s) && r.messages.first().contains(u"sslmode=prefer"_s),
+             qPrintable(r.messages.first()));
+    QVERIFY2(r.messages.last().contains(u"无法连接"_s), qPrintable(r.messages.last()));
+    QCOMPARE(r.err.count(u"sslmode=verify-full"_s), 1);
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

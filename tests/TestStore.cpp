@@ -309,6 +309,17 @@ void TestStore::serverLocations()
     // sslmode passes through, beside the program's own settings.
     const auto info = PgLocation::conninfo(u"postgresql://db.example/korvel?sslmode=verify-full"_s);
     QVERIFY(info && info->contains(u"sslmode='verify-full'"_s) && info->contains(u"keepalives_idle='10'"_s));
+    // Another host over TCP without its certificate checked is warned of; a local socket or loopback is not.
+    for (const auto& [location, warned] : {std::pair {u"postgresql://db.example/k"_s, true},
+                                           {u"postgresql://db.example/k?sslmode=require"_s, true},
+                                           {u"host=localhost,db.example dbname=k"_s, true},
+                                           {u"postgresql://db.example/k?sslmode=verify-full"_s, false},
+                                           {u"host=db.example sslmode=verify-ca"_s, false},
+                                           {u"host=/var/run/postgresql dbname=k"_s, false},
+                                           {u"host=localhost dbname=k"_s, false},
+                                           {u"host=db.example hostaddr=127.0.0.1"_s, false},
+                                           {u"dbname=k"_s, false}})
+        QVERIFY2(PgLocation::tlsWarning(location).isEmpty() != warned, qPrintable(location));
 }
 
 void TestStore::codesParentsAndKeys()

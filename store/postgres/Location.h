@@ -15,5 +15,9 @@ bool isServer(const QString& location);
 Result<QString> conninfo(const QString& location);
 // The server and database, as the operator's messages name them.
 QString describe(const QString& location);
+// Why the connection may be read or redirected on its way: a server on another host, over TCP, reached without
+// a certificate checked (sslmode verify-full or verify-ca). Empty when there is no such reason. Settings the
+// location leaves out are taken from libpq's environment variables (PGHOST, PGSSLMODE, ...).
+QString tlsWarning(const QString& location);
 
 } // namespace PgLocation

@@ -126,7 +126,8 @@ Status PgStore::copyOut(const QString& sql, const std::function<void(QByteArrayV
 Status PgStore::lockIntake()
 {
     // One batch writes at a time: the store's key for id 0, which no keyword has.
-    return m_connection.read(u"SELECT pg_advisory_xact_lock(korvel_key(0))"_s, {}, [](const QSqlQuery&) {});
+    return m_connection.read(u"SELECT pg_advisory_xact_lock("_s + function(u"korvel_key(0::bigint))"_s), {},
+                             [](const QSqlQuery&) {});
 }
 
 Status PgStore::loadPrints(KeywordPrints& into)

@@ -9,12 +9,6 @@
 
 using namespace Qt::StringLiterals;
 
-PgStore::PgStore()
-    : SqlStore(u"QPSQL"_s)
-{ }
-
-PgStore::~PgStore() = default;
-
 pg_conn* PgStore::handle() const
 {
     const QVariant driverHandle = m_connection.database().driver()->handle();
@@ -22,24 +16,6 @@ pg_conn* PgStore::handle() const
     if (driverHandle.isValid() && qstrcmp(driverHandle.typeName(), "pg_conn*") == 0)
         return *static_cast<PGconn* const*>(driverHandle.constData());
     return nullptr;
-}
-
-Status PgStore::reach(const QString& location)
-{
-    m_location = location;
-    const auto info = PgLocation::conninfo(location);
-    if (!info)
-        return Status::of(info);
-    m_connection.database().setConnectOptions(*info);
-    if (const Status opened = m_connection.open(); !opened)
-        return Status::failure(u"无法连接到 %1：\n%2"_s.arg(PgLocation::describe(location), opened.error()));
-    // The server lets go of the keyword of a window whose network is gone within half a minute.
-    for (const QString& setting :
-         {u"SET tcp_keepalives_idle = 10"_s, u"SET tcp_keepalives_interval = 5"_s, u"SET tcp_keepalives_count = 3"_s}) {
-        if (const Status set = m_connection.run(setting); !set)
-            return set;
-    }
-    return {};
 }
 
 Status PgStore::create(const QString& location)
@@ -52,17 +28,21 @@ Status PgStore::create(const QString& location)
 
 Status PgStore::open(const QString& location)
 {
-    if (const Status reached = reach(location); !reached)
-        return reached;
-    if (const Status checked = PgSchema::check(m_connection); !checked) {
+    Status opened = reach(location);
+    if (opened)
+        opened = checkSessionKept();
+    if (opened)
+        opened = PgSchema::check(m_connection);
+    if (opened)
+        opened = settle();
+    if (!opened) {
+        m_watch.stop();
         m_connection.close();
-        return checked;
+        return opened;
     }
-    QSqlDriver* driver = m_connection.database().driver();
-    driver->subscribeToNotification(u"korvel"_s);
-    connect(driver, &QSqlDriver::notification, this,
+    connect(m_connection.database().driver(), &QSqlDriver::notification, this,
             [this](const QString& name, QSqlDriver::NotificationSource source, const QVariant& payload) {
-                if (name == u"korvel"_s && source == QSqlDriver::OtherSource) {
+                if (name == m_channel && source == QSqlDriver::OtherSource) {
                     const QString what = payload.toString();
                     emit changedElsewhere(what.contains(u'c'), what.contains(u'k') || what.contains(u'a'));
                 }
@@ -70,21 +50,40 @@ Status PgStore::open(const QString& location)
     return {};
 }
 
+Status PgStore::settle()
+{
+    // The store's own tables, functions and channel: those of the schema its tables were found in, whatever else
+    // the search path holds. Two stores in one database (in two schemas) neither hear nor lock each other.
+    const auto schema = m_connection.value(u"SELECT quote_ident(current_schema())"_s);
+    if (!schema)
+        return Status::of(schema);
+    m_schema = schema->toString();
+    const auto table = m_connection.value(u"SELECT to_regclass(quote_ident(current_schema()) || '.korvels')::oid"_s);
+    if (!table)
+        return Status::of(table);
+    m_channel = u"korvel_"_s + table->toString();
+    if (!m_connection.database().driver()->subscribeToNotification(m_channel))
+        return Status::failure(u"无法接收其他窗口的通知（LISTEN %1）。"_s.arg(m_channel));
+    return {};
+}
+
 QString PgStore::lockForShare() const
 {
-    return u" FOR SHARE"_s;
+    // Only that the row stays matters: edits of its other columns may go on meanwhile.
+    return u" FOR KEY SHARE"_s;
 }
 
 Status PgStore::followIds(const QString& table)
 {
     // The table is one of the program's own, never a name the operator gave.
-    return m_connection.run(u"SELECT setval(pg_get_serial_sequence('%1', 'id'), max(id)) FROM %1"_s.arg(table));
+    return m_connection.run(
+        u"SELECT setval(pg_get_serial_sequence('%1'::text, 'id'::text), max(id)) FROM %1"_s.arg(table));
 }
 
 void PgStore::announce(char what)
 {
     // Best effort: the change is made whether or not the others hear of it at once.
-    (void)m_connection.read(u"SELECT pg_notify('korvel', ?)"_s, {QString(QChar::fromLatin1(what))},
+    (void)m_connection.read(u"SELECT pg_notify(?::text, ?::text)"_s, {m_channel, QString(QChar::fromLatin1(what))},
                             [](const QSqlQuery&) {});
 }
 
@@ -115,8 +114,8 @@ Result<Store::ClassDeletion> PgStore::deleteClassIfEmpty(const QString& code)
 Result<bool> PgStore::tryLock(qint64 id)
 {
     bool locked = false;
-    const Status read = m_connection.read(u"SELECT pg_try_advisory_lock(korvel_key(?))"_s, {id},
-                                          [&](const QSqlQuery& q) { locked = q.value(0).toBool(); });
+    const Status read = m_connection.read(u"SELECT pg_try_advisory_lock("_s + function(u"korvel_key(?::bigint))"_s),
+                                          {id}, [&](const QSqlQuery& q) { locked = q.value(0).toBool(); });
     if (!read)
         return read.as<bool>();
     return locked;
@@ -125,14 +124,26 @@ Result<bool> PgStore::tryLock(qint64 id)
 void PgStore::unlock(qint64 id)
 {
     if (id != 0)
-        (void)m_connection.read(u"SELECT pg_advisory_unlock(korvel_key(?))"_s, {id}, [](const QSqlQuery&) {});
+        (void)m_connection.read(u"SELECT pg_advisory_unlock("_s + function(u"korvel_key(?::bigint))"_s), {id},
+                                [](const QSqlQuery&) {});
+}
+
+Result<bool> PgStore::stillUnsorted(qint64 id)
+{
+    bool unsorted = false;
+    const Status read = m_connection.read(u"SELECT id FROM Korvels WHERE id = ? AND isSet = 0"_s, {id},
+                                          [&](const QSqlQuery&) { unsorted = true; });
+    if (!read)
+        return read.as<bool>();
+    return unsorted;
 }
 
 Result<std::optional<KeywordRow>> PgStore::nextUnsorted()
 {
     std::optional<KeywordRow> row;
-    const Status read = m_connection.read(u"SELECT "_s + KeywordColumns + u" FROM korvel_serve(?)"_s, {m_held},
-                                          [&](const QSqlQuery& q) { row = keywordFrom(q); });
+    const Status read
+        = m_connection.read(u"SELECT "_s + KeywordColumns + u" FROM "_s + function(u"korvel_serve(?::bigint)"_s),
+                            {m_held}, [&](const QSqlQuery& q) { row = keywordFrom(q); });
     if (!read)
         return read.as<std::optional<KeywordRow>>();
     m_held = row ? row->id : 0;
@@ -143,9 +154,19 @@ Result<bool> PgStore::holdKeyword(qint64 id)
 {
     if (id == m_held)
         return true;
+    if (id == 0) {
+        unlock(std::exchange(m_held, 0));
+        return true;
+    }
     const auto locked = tryLock(id);
     if (!locked || !*locked)
         return locked;
+    // Found a moment ago, it may have been filed or deleted since; only the row as it stands now counts.
+    const auto unsorted = stillUnsorted(id);
+    if (!unsorted || !*unsorted) {
+        unlock(id);
+        return unsorted;
+    }
     unlock(std::exchange(m_held, id));
     return true;
 }
@@ -158,6 +179,9 @@ Result<Store::Change> PgStore::fileKeyword(qint64 id, const QString& classCode, 
         if (id == m_held)
             unlock(std::exchange(m_held, 0));
         announce('k');
+    } else if (!filed && m_down) {
+        // The commit may or may not have reached the server: looked up once back.
+        m_uncertain = {id, stored(classCode)};
     }
     return filed;
 }

@@ -62,6 +62,12 @@ QString Connection::describe(const QSqlError& error)
     return text.isEmpty() ? error.text() : text;
 }
 
+QString Connection::failed(const QSqlError& error) const
+{
+    const QString words = describe(error);
+    return m_failureFilter ? m_failureFilter(error, words) : words;
+}
+
 Result<QSqlQuery*> Connection::statement(const QString& sql)
 {
     if (const auto cached = m_statements.constFind(sql); cached != m_statements.cend())
@@ -69,7 +75,7 @@ Result<QSqlQuery*> Connection::statement(const QString& sql)
     auto q = std::make_shared<QSqlQuery>(database());
     q->setForwardOnly(true);
     if (!q->prepare(sql))
-        return Result<QSqlQuery*>::failure(describe(q->lastError()));
+        return Result<QSqlQuery*>::failure(failed(q->lastError()));
     m_statements.insert(sql, q);
     return q.get();
 }
@@ -91,7 +97,7 @@ Result<qint64> Connection::execute(const QString& sql, const QVariantList& value
         return q.as<qint64>();
     QSqlQuery& query = **q;
     if (!query.exec())
-        return Result<qint64>::failure(describe(query.lastError()));
+        return Result<qint64>::failure(failed(query.lastError()));
     const qint64 changed = query.numRowsAffected();
     query.finish();
     return changed;
@@ -101,8 +107,16 @@ Status Connection::run(const QString& sql)
 {
     QSqlQuery q(database());
     if (!q.exec(sql))
-        return Status::failure(describe(q.lastError()));
+        return Status::failure(failed(q.lastError()));
     return {};
+}
+
+Result<QVariant> Connection::value(const QString& sql)
+{
+    QSqlQuery q(database());
+    if (!q.exec(sql))
+        return Result<QVariant>::failure(failed(q.lastError()));
+    return q.next() ? q.value(0) : QVariant();
 }
 
 Status Connection::read(const QString& sql, const QVariantList& values,
@@ -122,12 +136,12 @@ Status Connection::readWhile(const QString& sql, const QVariantList& values,
         return Status::failure(q.error());
     QSqlQuery& query = **q;
     if (!query.exec())
-        return Status::failure(describe(query.lastError()));
+        return Status::failure(failed(query.lastError()));
     while (query.next() && eachRow(query)) { }
     const QSqlError error = query.lastError();
     // A statement left open would hold a read lock until its next run.
     query.finish();
-    return error.isValid() ? Status::failure(describe(error)) : Status();
+    return error.isValid() ? Status::failure(failed(error)) : Status();
 }
 
 Status Connection::transaction(const std::function<Status()>& work)
@@ -137,7 +151,7 @@ Status Connection::transaction(const std::function<Status()>& work)
         return begun;
     Status status = work();
     if (status && !db.commit())
-        status = Status::failure(describe(db.lastError()));
+        status = Status::failure(failed(db.lastError()));
     if (!status)
         db.rollback();
     return status;

@@ -34,6 +34,9 @@ public:
     Result<qint64> execute(const QString& sql, const QVariantList& values = {});
     // Runs a statement of the schema or the session, which takes no values and is not kept prepared.
     Status run(const QString& sql);
+    // The first column of the first row of a statement that takes no values and is not kept prepared (null when
+    // there is no row).
+    Result<QVariant> value(const QString& sql);
     // Runs a query and hands each row over; the query is finished afterwards, so it holds no lock.
     Status read(const QString& sql, const QVariantList& values, const std::function<void(const QSqlQuery&)>& eachRow);
     // The same, until eachRow returns false.
@@ -46,6 +49,10 @@ public:
 
     // The database layer's own words for an error.
     static QString describe(const QSqlError& error);
+    // Called with every error of a statement, and its words; gives the words the caller gets. An engine that can
+    // lose its connection tells it here.
+    using FailureFilter = std::function<QString(const QSqlError& error, const QString& words)>;
+    void setFailureFilter(FailureFilter filter) { m_failureFilter = std::move(filter); }
 
     // Only tests set this: it is called with every connection as soon as it is open, so that a fault can be
     // planted in connections the program opens for itself.
@@ -54,8 +61,10 @@ public:
 
 private:
     Result<QSqlQuery*> bound(const QString& sql, const QVariantList& values);
+    QString failed(const QSqlError& error) const;
 
     QString m_name;
     QString m_begin = QStringLiteral("BEGIN");
     QHash<QString, std::shared_ptr<QSqlQuery>> m_statements;
+    FailureFilter m_failureFilter;
 };

@@ -41,13 +41,18 @@ Result<Store::Change> SqlStore::fileKeyword(qint64 id, const QString& classCode,
     std::optional<KeywordRow> filed;
     Change change = Change::Done;
     const Status done = m_connection.transaction([&]() -> Status {
-        // The class must still be there, and stay there until the filing is committed.
-        bool classThere = false;
-        Status read = m_connection.read(u"SELECT id FROM KeyClass WHERE code = ?"_s + lockForShare(), {code},
-                                        [&](const QSqlQuery&) { classThere = true; });
+        // The class and every class above it must still be there, and stay there until the filing is committed:
+        // an empty class above it deleted meanwhile would otherwise leave the keyword below a class that is gone.
+        QVariantList path {code};
+        for (QString above = ClassCode::parentCode(code); !above.isEmpty(); above = ClassCode::parentCode(above))
+            path << above;
+        qsizetype there = 0;
+        Status read = m_connection.read(u"SELECT id FROM KeyClass WHERE code IN (?"_s
+                                            + u", ?"_s.repeated(path.size() - 1) + u')' + lockForShare(),
+                                        path, [&](const QSqlQuery&) { ++there; });
         if (!read)
             return read;
-        if (!classThere) {
+        if (there < path.size()) {
             change = Change::ClassGone;
             return {};
         }

@@ -7,6 +7,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QThread>
+
+#include <atomic>
 
 namespace TestEngine {
 
@@ -20,6 +23,12 @@ QString missing()
     if (onServer() && qEnvironmentVariableIsEmpty("KORVEL_TEST_SERVER"))
         return u"no PostgreSQL server for these tests: KORVEL_TEST_SERVER is not set (scripts/test starts one)"_s;
     return {};
+}
+
+QString server(const QString& role)
+{
+    const QString owner = qEnvironmentVariable("KORVEL_TEST_SERVER");
+    return role.isEmpty() ? owner : owner + u" user="_s + role;
 }
 
 } // namespace TestEngine
@@ -46,24 +55,26 @@ QSqlDatabase connectRaw(const QString& name, const QString& location)
 TempStore::TempStore()
 {
     if (!TestEngine::onServer()) {
-        path = dir.filePath(u"Data.db"_s);
+        path = ownerPath = dir.filePath(u"Data.db"_s);
         created = createStore(path);
         return;
     }
     static int counter = 0;
-    m_schema = u"t%1_%2"_s.arg(QCoreApplication::applicationPid()).arg(++counter);
-    const QString server = qEnvironmentVariable("KORVEL_TEST_SERVER");
-    if (!RawDb(server).exec(u"CREATE SCHEMA "_s + m_schema))
-        created = Status::failure(u"cannot make schema "_s + m_schema);
-    path = server + u" options='-c search_path="_s + m_schema + u'\'';
+    schema = u"t%1_%2"_s.arg(QCoreApplication::applicationPid()).arg(++counter);
+    if (!RawDb(TestEngine::server()).exec(u"CREATE SCHEMA "_s + schema))
+        created = Status::failure(u"cannot make schema "_s + schema);
+    ownerPath = TestEngine::server() + u" options='-c search_path="_s + schema + u'\'';
+    path = ownerPath + u" user="_s + TestEngine::Operator;
     if (created)
-        created = createStore(path);
+        created = createStore(ownerPath);
+    if (created)
+        created = grantOperator(ownerPath, TestEngine::Operator);
 }
 
 TempStore::~TempStore()
 {
-    if (!m_schema.isEmpty())
-        RawDb(qEnvironmentVariable("KORVEL_TEST_SERVER")).exec(u"DROP SCHEMA "_s + m_schema + u" CASCADE"_s);
+    if (!schema.isEmpty())
+        RawDb(TestEngine::server()).exec(u"DROP SCHEMA "_s + schema + u" CASCADE"_s);
 }
 
 RawDb::RawDb(const QString& location)
@@ -142,6 +153,29 @@ bool RawDb::allow(const QString& table)
     if (!TestEngine::onServer())
         return exec(u"DROP TRIGGER refuse_"_s + table);
     return exec(u"DROP FUNCTION refuse_%1 CASCADE"_s.arg(table));
+}
+
+QStringList together(const QString& location, int n, const std::function<QString(Store&, int)>& work)
+{
+    std::atomic<int> ready {0};
+    QList<QThread*> threads;
+    QStringList failures(n);
+    for (int i = 0; i < n; ++i) {
+        threads << QThread::create([&, i] {
+            auto store = openStore(location);
+            ++ready;
+            while (ready < n)
+                QThread::yieldCurrentThread();
+            failures[i] = store ? work(**store, i) : store.error();
+        });
+        threads.last()->start();
+    }
+    for (QThread* t : threads) {
+        t->wait();
+        delete t;
+    }
+    failures.removeAll(QString());
+    return failures;
 }
 
 QStringList awkwardKeywords()

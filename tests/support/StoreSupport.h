@@ -21,6 +21,11 @@ namespace TestEngine {
 bool onServer();
 // Why the tests cannot run here: a server is wanted and none is named. Empty when they can.
 QString missing();
+// The test server as a role of it (scripts/test-server makes the owner of the tests' database korvel_owner, a
+// role with no rights of its own korvel_operator, and the superuser korvel_admin); as the owner without one.
+QString server(const QString& role = {});
+// The role the tests' windows work as: each store is granted to it by its owner.
+inline const QString Operator = QStringLiteral("korvel_operator");
 } // namespace TestEngine
 
 // Test-side access to a store: set up states the program itself never makes, and read back what it wrote.
@@ -44,6 +49,9 @@ private:
     QString m_name;
 };
 
+// Runs work on n threads at once, each with a store of its own at location; gives what went wrong, if anything.
+QStringList together(const QString& location, int n, const std::function<QString(Store&, int)>& work);
+
 // Keywords that have broken programs before: quotes, SQL, wildcards, NUL and control characters, emoji and text
 // beyond the basic plane, right-to-left and zero-width text, escapes a workbook would read, a lone surrogate
 // (last but one) and a keyword of 100,000 characters (last).
@@ -62,15 +70,17 @@ struct ProgramRun
 };
 ProgramRun runProgram(const QString& program, const QStringList& arguments);
 
-// A fresh store of the engine under test: a file in its own temporary folder, or a schema of its own.
+// A fresh store of the engine under test: a file in its own temporary folder, or a schema of its own, made by
+// the owner and granted to the operator, whom path names.
 struct TempStore
 {
     TempStore();
     ~TempStore();
     QTemporaryDir dir;
     QString path;
+    // The same store as its owner, who may change what an operator may not (tests plant triggers with it).
+    QString ownerPath;
+    // On a server, the store's schema.
+    QString schema;
     Status created;
-
-private:
-    QString m_schema;
 };

@@ -7,12 +7,14 @@ class Connection;
 // The tables, functions and triggers of a team's store on a PostgreSQL server.
 namespace PgSchema {
 
-constexpr int Version = 2;
+constexpr int Version = 3;
 
 // Both tables, their indexes, the per-class counts with the triggers that keep them, the serving function and
 // the root row, in a database (or schema) that holds none of them yet.
 Status create(Connection& c);
 // Refuses a database that is not a store this program can use.
 Status check(Connection& c);
+// Brings a store of an older version up to date, one step at a time.
+Status upgrade(Connection& c);
 
 } // namespace PgSchema

@@ -54,7 +54,10 @@ Status PgStore::open(const QString& location)
 {
     if (const Status reached = reach(location); !reached)
         return reached;
-    if (const Status checked = PgSchema::check(m_connection); !checked) {
+    Status checked = PgSchema::check(m_connection);
+    if (checked)
+        checked = PgSchema::upgrade(m_connection);
+    if (!checked) {
         m_connection.close();
         return checked;
     }

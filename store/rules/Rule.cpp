@@ -1,5 +1,7 @@
 #include "Rule.h"
 
+#include "store/StoredText.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -23,6 +25,14 @@ QStringList foldedAll(const QStringList& words)
     QStringList out;
     for (const QString& w : words)
         out << RuleMatcher::folded(w);
+    return out;
+}
+
+QByteArrayList utf8All(const QStringList& folded)
+{
+    QByteArrayList out;
+    for (const QString& w : folded)
+        out << storedText(w).toUtf8();
     return out;
 }
 
@@ -99,6 +109,9 @@ Result<RuleMatcher> RuleMatcher::make(const Rule& rule)
     m.m_all = foldedAll(m.m_rule.all);
     m.m_any = foldedAll(m.m_rule.any);
     m.m_none = foldedAll(m.m_rule.none);
+    m.m_all8 = utf8All(m.m_all);
+    m.m_any8 = utf8All(m.m_any);
+    m.m_none8 = utf8All(m.m_none);
     m.m_hasRegex = !rule.regex.isEmpty();
     if (m.m_hasRegex) {
         m.m_regex = QRegularExpression(rule.regex, QRegularExpression::UseUnicodePropertiesOption);
@@ -153,4 +166,22 @@ bool RuleMatcher::matchesRest(QStringView keyword) const
     if ((m_rule.minLength || m_rule.maxLength) && !lengthFits(characters(keyword)))
         return false;
     return !m_hasRegex || m_regex.match(keyword).hasMatch();
+}
+
+bool RuleMatcher::matchesUtf8(QByteArrayView keyword) const
+{
+    thread_local QByteArray folded;
+    folded.resize(keyword.size());
+    std::transform(keyword.begin(), keyword.end(), folded.begin(),
+                   [](char b) { return b >= 'A' && b <= 'Z' ? char(b + 32) : b; });
+    const auto in = [&](const QByteArray& w) { return folded.contains(w); };
+    if (!std::all_of(m_all8.cbegin(), m_all8.cend(), in))
+        return false;
+    if (!m_any8.isEmpty() && std::none_of(m_any8.cbegin(), m_any8.cend(), in))
+        return false;
+    if (std::any_of(m_none8.cbegin(), m_none8.cend(), in))
+        return false;
+    if (!lengthFits(keyword))
+        return false;
+    return !m_hasRegex || m_regex.match(QString::fromUtf8(keyword)).hasMatch();
 }

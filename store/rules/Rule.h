@@ -51,6 +51,10 @@ public:
     static std::optional<RegexError> regexError(const QString& regex);
 
     bool matches(QStringView keyword) const;
+    // The same on a keyword's UTF-8 as a store file keeps it, without turning it into text unless the regular
+    // expression needs it: ASCII bytes never occur inside another character's bytes, so folding them and
+    // finding the words byte by byte is the find rule.
+    bool matchesUtf8(QByteArrayView keyword) const;
     // The conditions an engine's SQL may leave to the program: the regular expression and the lengths.
     bool matchesRest(QStringView keyword) const;
     // Whether anything is left to matchesRest().
@@ -71,6 +75,9 @@ private:
     QStringList m_all;
     QStringList m_any;
     QStringList m_none;
+    QByteArrayList m_all8;
+    QByteArrayList m_any8;
+    QByteArrayList m_none8;
     QRegularExpression m_regex;
     bool m_hasRegex = false;
 };

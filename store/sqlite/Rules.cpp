@@ -44,27 +44,9 @@ Result<RuleMatches> SqliteStore::matchRule(const Rule& rule, const RuleScan& sca
     const auto made = RuleMatcher::make(rule);
     if (!made)
         return made.as<RuleMatches>();
-    const Rule& words = made->rule();
-    // SQLite's LIKE compares ASCII letters without case and everything else exactly: the find rule itself. What
-    // LIKE cannot say (lengths, the regular expression) is checked here on the rows it lets through.
-    QByteArray sql = "SELECT id, keywords FROM Korvels WHERE id BETWEEN ?1 AND ?2 AND isSet = 0";
-    QList<QByteArray> patterns;
-    const auto like = [&](const QString& word) -> QByteArray {
-        patterns << containsPattern(stored(word)).toUtf8();
-        return "keywords LIKE ?" + QByteArray::number(patterns.size() + 2) + " ESCAPE '\\'";
-    };
-    for (const QString& w : words.all)
-        sql += " AND " + like(w);
-    if (!words.any.isEmpty()) {
-        QByteArrayList either;
-        for (const QString& w : words.any)
-            either << like(w);
-        sql += " AND (" + either.join(" OR ") + ')';
-    }
-    for (const QString& w : words.none)
-        sql += " AND NOT " + like(w);
-    sql += " ORDER BY id";
-
+    // Reading every unsorted keyword is the floor of any rule; the words are then found in its bytes here, which
+    // is several times faster than SQLite's LIKE, itself as fast as the reading.
+    const char* const sql = "SELECT id, keywords FROM Korvels WHERE id BETWEEN ?1 AND ?2 AND isSet = 0 ORDER BY id";
     RuleMatches halves[2];
     const Status read = scanInHalves([&](sqlite3* db, qint64 from, qint64 to, int half) -> Status {
         from = std::max(from, scan.afterId + 1);
@@ -74,23 +56,17 @@ Result<RuleMatches> SqliteStore::matchRule(const Rule& rule, const RuleScan& sca
         const auto matcher = RuleMatcher::make(rule);
         if (!matcher)
             return Status::of(matcher);
-        NativeStatement q(db, sql.constData());
+        NativeStatement q(db, sql);
         if (!q)
             return Status::failure(q.error());
         q.bind(1, from);
         q.bind(2, to);
-        for (qsizetype i = 0; i < patterns.size(); ++i)
-            q.bind(int(i) + 3, patterns.at(i));
         RuleMatches& out = halves[half];
         const CancelWatch watch(db, scan.cancel);
         while (q.next()) {
             const QByteArrayView text = q.text(1);
-            if (matcher->hasRest()) {
-                if (!matcher->lengthFits(text))
-                    continue;
-                if (matcher->hasRegex() && !matcher->matchesRest(QString::fromUtf8(text)))
-                    continue;
-            }
+            if (!matcher->matchesUtf8(text))
+                continue;
             ++out.count;
             if (out.first.size() < scan.listLimit)
                 out.first.append({q.integer(0), QString::fromUtf8(text), {}, {}, 0, 0, 0});

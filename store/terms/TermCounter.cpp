@@ -4,10 +4,14 @@
 
 #include <QHash>
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
 namespace {
 
-// How often a count reports its progress, in keywords.
-constexpr qint64 ReportEvery = 20000;
+// Keywords read before they are handed to a thread that breaks them; also how often a count reports progress.
+constexpr qsizetype BatchSize = 20000;
 
 } // namespace
 
@@ -32,19 +36,71 @@ Status TermCounter::count(Store& store, TermTable& table, const std::atomic<bool
     const auto totals = store.keywordTotals();
     if (!totals)
         return Status::of(totals);
-    qint64 done = 0;
+    // Breaking words costs several times more than reading: the keywords are read here a batch at a time and
+    // broken on two threads of their own, each into a table of its own.
+    std::mutex lock;
+    std::condition_variable ready;
+    std::deque<QStringList> queue;
+    bool readAll = false;
+    std::atomic<qint64> broken {0};
+    std::vector<std::unique_ptr<TermTable>> parts;
+    std::vector<std::thread> breakers;
+    for (int i = 0; i < 2; ++i) {
+        parts.push_back(std::make_unique<TermTable>(table.phrases()));
+        breakers.emplace_back([&, part = parts.back().get()] {
+            while (true) {
+                QStringList batch;
+                {
+                    std::unique_lock<std::mutex> held(lock);
+                    ready.wait(held, [&] { return !queue.empty() || readAll; });
+                    if (queue.empty())
+                        return;
+                    batch = std::move(queue.front());
+                    queue.pop_front();
+                }
+                ready.notify_all();
+                for (const QString& keyword : std::as_const(batch)) {
+                    if (cancel)
+                        break;
+                    part->add(keyword);
+                }
+                broken += batch.size();
+            }
+        });
+    }
+    QStringList batch;
+    const auto hand = [&] {
+        std::unique_lock<std::mutex> held(lock);
+        // Reading runs ahead by a few batches at most, so that memory stays small.
+        ready.wait(held, [&] { return queue.size() < 4; });
+        queue.push_back(std::exchange(batch, {}));
+        held.unlock();
+        ready.notify_all();
+        if (progress)
+            progress(broken, totals->unsorted);
+    };
     const Status read = store.readUnsorted(
         0,
         [&](qint64 id, const QString& keyword) {
-            table.add(keyword);
+            batch.append(keyword);
             if (ids)
                 ids->push_back(id);
-            if (++done % ReportEvery == 0 && progress)
-                progress(done, totals->unsorted);
+            if (batch.size() == BatchSize)
+                hand();
         },
         &cancel);
+    hand();
+    {
+        const std::lock_guard<std::mutex> held(lock);
+        readAll = true;
+    }
+    ready.notify_all();
+    for (std::thread& t : breakers)
+        t.join();
+    for (const auto& part : parts)
+        table.merge(*part);
     if (read && progress)
-        progress(done, std::max(done, totals->unsorted));
+        progress(broken, std::max<qint64>(broken, totals->unsorted));
     return read;
 }
 

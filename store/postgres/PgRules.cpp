@@ -9,8 +9,9 @@ namespace {
 // by every session (about 64 per allowed connection): a chunk stays well below it.
 constexpr qsizetype ChunkSize = 1000;
 
-// The find rule on a server: ASCII letters, and only they, folded on both sides; strpos takes no wildcards.
-const QString Folded = u"translate(keywords, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')"_s;
+// The find rule on a server: ASCII letters, and only they, folded on both sides (lower() folds nothing else under
+// the "C" collation, and is several times faster than translate()); strpos takes no wildcards.
+const QString Folded = u"lower(keywords COLLATE \"C\")"_s;
 
 QString idArray(const QList<qint64>& ids)
 {

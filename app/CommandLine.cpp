@@ -2,6 +2,7 @@
 
 #include "Commands.h"
 #include "Module1.h"
+#include "RuleCommands.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -13,7 +14,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QStringList CommandNames = {u"import"_s, u"export"_s, u"stats"_s, u"check"_s};
+const QStringList CommandNames = {u"import"_s, u"export"_s, u"stats"_s, u"check"_s, u"rule"_s, u"terms"_s};
 
 int usage(const QString& text)
 {
@@ -37,6 +38,8 @@ int runKorvel(int argc, char** argv)
         u"  export FILE.xlsx|.csv  write every keyword with its class code, class path and state\n"
         u"  stats                  count the keywords of each class\n"
         u"  check                  check the store's schema and rows\n"
+        u"  rule --class CODE      file every unsorted keyword that matches a rule into a class\n"
+        u"  terms                  the terms most unsorted keywords hold, with how many hold each\n"
         u"Exit status: 0 done, 1 the store failed, 2 bad input (nothing written)."_s);
     parser.addHelpOption();
     parser.addVersionOption();
@@ -63,11 +66,14 @@ int runKorvel(int argc, char** argv)
                                       u"import: the encoding of the files (UTF-8, UTF-16, GB18030, ...), where they do "
                                       u"not tell it themselves."_s,
                                       u"name"_s);
-    const QCommandLineOption classCode(u"class"_s, u"export: only the keywords filed under this class and below."_s,
-                                       u"code"_s);
-    const QCommandLineOption json(u"json"_s, u"stats: as JSON."_s);
+    const QCommandLineOption classCode(
+        u"class"_s, u"export: only the keywords filed under this class and below; rule: the class to file into."_s,
+        u"code"_s);
+    const QCommandLineOption json(u"json"_s, u"stats, terms: as JSON."_s);
     parser.addOptions({db, init, sample, copy, grant, keepDuplicates, column, skipHeader, encoding, classCode, json});
-    parser.addPositionalArgument(u"command"_s, u"import, export, stats or check; none opens the window."_s,
+    const RuleCommands::Options ruleOptions;
+    parser.addOptions(ruleOptions.list());
+    parser.addPositionalArgument(u"command"_s, u"import, export, stats, check, rule or terms; none opens the window."_s,
                                  u"[command [arguments]]"_s);
 
     const bool parsed = parser.parse(arguments);
@@ -75,12 +81,18 @@ int runKorvel(int argc, char** argv)
     const QString command = positional.value(0);
     // Each option with what it goes with.
     const QList<std::pair<const QCommandLineOption*, QString>> belongs
-        = {{&sample, u"--init"_s},   {&keepDuplicates, u"import"_s}, {&column, u"import"_s}, {&skipHeader, u"import"_s},
-           {&encoding, u"import"_s}, {&classCode, u"export"_s},      {&json, u"stats"_s}};
+        = QList<std::pair<const QCommandLineOption*, QString>> {{&sample, u"--init"_s},
+                                                                {&keepDuplicates, u"import"_s},
+                                                                {&column, u"import"_s},
+                                                                {&skipHeader, u"import"_s},
+                                                                {&encoding, u"import"_s},
+                                                                {&classCode, u"export or rule"_s},
+                                                                {&json, u"stats or terms"_s}}
+        + ruleOptions.belongs();
     const QString given = parser.isSet(init) ? u"--init"_s : command;
     QString misplaced;
     for (const auto& [option, with] : belongs) {
-        if (parser.isSet(*option) && with != given && misplaced.isEmpty())
+        if (parser.isSet(*option) && !with.split(u" or "_s).contains(given) && misplaced.isEmpty())
             misplaced = u"--%1 goes with %2"_s.arg(option->names().first(), with);
     }
     // The window system is started only for the window: everything else, a mistake in the arguments included,
@@ -131,6 +143,8 @@ int runKorvel(int argc, char** argv)
     if (command == u"export"_s)
         return rest.size() == 1 ? Commands::exportList(store, parser.value(classCode), rest.first())
                                 : usage(u"export takes one file"_s);
+    if (command == u"rule"_s || command == u"terms"_s)
+        return RuleCommands::run(command, store, parser, ruleOptions, parser.value(classCode), parser.isSet(json));
     if (!rest.isEmpty())
         return usage(u"%1 takes no arguments"_s.arg(command));
     return command == u"stats"_s ? Commands::stats(store, parser.isSet(json)) : Commands::check(store);

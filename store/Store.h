@@ -2,6 +2,7 @@
 
 #include "Result.h"
 #include "Rows.h"
+#include "rules/Rule.h"
 
 #include <QList>
 #include <QObject>
@@ -81,6 +82,36 @@ public:
     // The next unsorted keywords in the order the filing loop serves them.
     virtual Result<QStringList> pendingKeywords(int limit) = 0;
 
+    // Filing in bulk, in chunks of one transaction each (a server's other windows see each chunk as it commits).
+    // Files those of ids that are still unsorted and not held by another window into a class that is still in
+    // the store; a keyword the calling window holds itself is filed too. On a server, run it on the window's
+    // own store, whose connection holds the window's keyword: on another connection that keyword counts as held.
+    // Announced once at the end by keywordsFiled. When a chunk fails, the chunks before it stay filed and are
+    // announced all the same.
+    virtual Result<BulkFiling> fileKeywords(const QList<qint64>& ids, const QString& classCode,
+                                            const QString& className, const BulkProgress& progress = {})
+        = 0;
+    // Returns those of ids still filed under classCode to the unsorted pool, in chunks; gives their ids.
+    virtual Result<QList<qint64>> unfileKeywords(const QList<qint64>& ids, const QString& classCode) = 0;
+
+    // Rules. The unsorted keywords a rule matches, by id: how many, the first scan.listLimit of them (id and
+    // text), and with scan.ids every id. An empty rule, or a regular expression that does not compile, fails.
+    virtual Result<RuleMatches> matchRule(const Rule& rule, const RuleScan& scan) = 0;
+    // Keeps a rule with the class it files into, which must be in the store; gives the rule's id.
+    virtual Result<qint64> saveRule(const Rule& rule, const QString& classCode) = 0;
+    // Every saved rule, oldest first.
+    virtual Result<QList<SavedRule>> savedRules() = 0;
+    // False when the rule was no longer there.
+    virtual Result<bool> deleteSavedRule(qint64 id) = 0;
+    // Applies every saved rule, oldest first, to the unsorted keywords with ids above afterId (a batch just
+    // added): each files what it matches into its class; a keyword two rules match goes where the older says.
+    Result<RulesApplied> applySavedRules(qint64 afterId);
+
+    // Every unsorted keyword with an id above afterId, by id, handed over as it is read; stops when cancel is set.
+    virtual Status readUnsorted(qint64 afterId, const std::function<void(qint64 id, const QString& keyword)>& each,
+                                const std::atomic<bool>* cancel = nullptr)
+        = 0;
+
     // The grid: a subtree is its classes in code order, each newest first.
     // How many keywords each class code in the subtree of code holds, by code ascending; empty classes left out.
     virtual Result<QList<ClassCount>> subtreeCounts(const QString& code) = 0;
@@ -137,6 +168,11 @@ signals:
     // The row as it was before: the class it was filed under, or none.
     void keywordUnfiled(const KeywordRow& row);
     void keywordDeleted(const KeywordRow& row);
+    // A bulk filing or take-back, once for the whole call, however many chunks it took (a view reloads rather than
+    // placing each row). Filed: the rows as filed.
+    void keywordsFiled(const QList<KeywordRow>& rows);
+    // Taken back: the rows as before, each with the class code it was filed under.
+    void keywordsUnfiled(const QList<KeywordRow>& rows);
     void allKeywordsDeleted();
 
     // A team's store only: its connection to the server.

@@ -196,11 +196,11 @@ void TestTeamAccess::anOlderStoreIsUpgradedByItsOwner()
     // A store as version 2 left it: functions that follow the caller's search path.
     QVERIFY(m_raw->exec(u"ALTER FUNCTION korvel_count() RESET search_path; ALTER FUNCTION korvel_key(bigint) RESET"
                         u" search_path; ALTER FUNCTION korvel_serve(bigint) RESET search_path;"
-                        u" UPDATE KorvelSchema SET version = 2"_s));
+                        u" DROP TABLE SavedRules; UPDATE KorvelSchema SET version = 2"_s));
     const auto refused = openStore(m_temp->path);
     QVERIFY(!refused && refused.error().contains(u"korvel --db 位置 check"_s));
     QVERIFY_OK(openStore(m_temp->ownerPath));
-    QCOMPARE(sql(u"SELECT version FROM KorvelSchema"_s), u"3"_s);
+    QCOMPARE(sql(u"SELECT version FROM KorvelSchema"_s), u"4"_s);
     QCOMPARE(sql(u"SELECT count(*) FROM pg_proc WHERE pronamespace = current_schema()::regnamespace"
                  u" AND proconfig = ARRAY['search_path=' || current_schema() || ', pg_temp']"_s),
              u"3"_s);

@@ -35,9 +35,11 @@ Status PgStore::grant(const QString& location, const QString& role)
     if (!owner.isEmpty())
         return Status::failure(u"只有这些表的所有者（%1）才能给其他角色权限。"_s.arg(owner));
     QStringList sequences;
-    read = c.read(u"SELECT pg_get_serial_sequence(?::text, 'id'), pg_get_serial_sequence(?::text, 'id')"_s,
-                  {QString(store.m_schema + u".korvels"_s), QString(store.m_schema + u".keyclass"_s)},
-                  [&](const QSqlQuery& q) { sequences << q.value(0).toString() << q.value(1).toString(); });
+    for (const QString& table : {u".korvels"_s, u".keyclass"_s, u".savedrules"_s}) {
+        if (read)
+            read = c.read(u"SELECT pg_get_serial_sequence(?::text, 'id')"_s, {QString(store.m_schema + table)},
+                          [&](const QSqlQuery& q) { sequences << q.value(0).toString(); });
+    }
     if (!read)
         return read;
     const QString s = store.m_schema;
@@ -45,6 +47,7 @@ Status PgStore::grant(const QString& location, const QString& role)
         u"GRANT USAGE ON SCHEMA %1 TO %2"_s.arg(s, grantee),
         u"GRANT SELECT, INSERT, UPDATE, DELETE, TRUNCATE ON %1.KeyClass, %1.Korvels, %1.ClassCounts TO %2"_s.arg(
             s, grantee),
+        u"GRANT SELECT, INSERT, UPDATE, DELETE ON %1.SavedRules TO %2"_s.arg(s, grantee),
         u"GRANT SELECT ON %1.KorvelSchema TO %2"_s.arg(s, grantee),
         u"GRANT USAGE, SELECT, UPDATE ON SEQUENCE %1 TO %2"_s.arg(sequences.join(u", "_s), grantee),
         u"GRANT EXECUTE ON FUNCTION %1.korvel_key(bigint), %1.korvel_serve(bigint), %1.korvel_count() TO %2"_s.arg(

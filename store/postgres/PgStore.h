@@ -43,6 +43,13 @@ public:
     Result<qint64> importRows(const QList<KeywordRow>& rows) override;
     Result<QList<FoundKeyword>> findKeywords(const QString& text, int limit) override;
 
+    Result<BulkFiling> fileKeywords(const QList<qint64>& ids, const QString& classCode, const QString& className,
+                                    const BulkProgress& progress = {}) override;
+    Result<QList<qint64>> unfileKeywords(const QList<qint64>& ids, const QString& classCode) override;
+    Result<RuleMatches> matchRule(const Rule& rule, const RuleScan& scan) override;
+    Status readUnsorted(qint64 afterId, const std::function<void(qint64, const QString&)>& each,
+                        const std::atomic<bool>* cancel = nullptr) override;
+
 protected:
     QString stored(const QString& value) const override { return serverText(value); }
     QString lockForShare() const override;

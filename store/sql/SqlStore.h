@@ -36,6 +36,10 @@ public:
 
     Result<QStringList> problems() override;
 
+    Result<qint64> saveRule(const Rule& rule, const QString& classCode) override;
+    Result<QList<SavedRule>> savedRules() override;
+    Result<bool> deleteSavedRule(qint64 id) override;
+
     Result<QList<ClassRow>> allClasses() override;
     Result<QList<KeywordRow>> keywordsAfter(qint64 afterId, int limit) override;
     Status replaceClasses(const QList<ClassRow>& classes) override;

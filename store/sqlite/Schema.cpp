@@ -57,6 +57,13 @@ const char* const Version2[] = {
     " ON CONFLICT(classcode) DO UPDATE SET n = n + 1; END",
 };
 
+// What version 3 added: saved rules, each with the class it files into and the rule as a JSON object.
+Status addSavedRules(Connection& c)
+{
+    return c.run(u"CREATE TABLE IF NOT EXISTS SavedRules (id INTEGER PRIMARY KEY,"
+                 u" classcode TEXT NOT NULL DEFAULT '', rule TEXT NOT NULL DEFAULT '')"_s);
+}
+
 const QStringList KeyClassColumns = {u"id"_s, u"code"_s, u"title"_s, u"qKey"_s, u"maxnext"_s, u"path"_s};
 const QStringList KorvelsColumns
     = {u"id"_s, u"keywords"_s, u"isSet"_s, u"statue"_s, u"statue1"_s, u"classcode"_s, u"classname"_s};
@@ -101,6 +108,8 @@ Status create(Connection& c, int currentVersion)
         Status s = runAll(c, Tables);
         if (s)
             s = runAll(c, Version2);
+        if (s)
+            s = addSavedRules(c);
         return s ? setVersion(c, currentVersion) : s;
     });
 }
@@ -122,8 +131,11 @@ Status checkAndUpgrade(Connection& c, int currentVersion)
         return s;
     if (version == currentVersion)
         return {};
+    // Each step from the version the file has.
     return c.transaction([&] {
-        Status s = runAll(c, Version2);
+        Status s = version < 2 ? runAll(c, Version2) : Status();
+        if (s && version < 3)
+            s = addSavedRules(c);
         return s ? setVersion(c, currentVersion) : s;
     });
 }

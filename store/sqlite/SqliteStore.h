@@ -11,7 +11,7 @@ class SqliteStore : public SqlStore
 {
     Q_OBJECT
 public:
-    static constexpr int SchemaVersion = 2;
+    static constexpr int SchemaVersion = 3;
     static constexpr int RowsPerInsert = 64;
     static constexpr int BulkCheckpointPages = 10000;
 
@@ -32,6 +32,13 @@ public:
     Result<qint64> importRows(const QList<KeywordRow>& rows) override;
     Result<QList<FoundKeyword>> findKeywords(const QString& text, int limit) override;
     Result<QStringList> problems() override;
+
+    Result<BulkFiling> fileKeywords(const QList<qint64>& ids, const QString& classCode, const QString& className,
+                                    const BulkProgress& progress = {}) override;
+    Result<QList<qint64>> unfileKeywords(const QList<qint64>& ids, const QString& classCode) override;
+    Result<RuleMatches> matchRule(const Rule& rule, const RuleScan& scan) override;
+    Status readUnsorted(qint64 afterId, const std::function<void(qint64, const QString&)>& each,
+                        const std::atomic<bool>* cancel = nullptr) override;
 
 protected:
     Status beforeWrite() override;

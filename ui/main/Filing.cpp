@@ -9,6 +9,7 @@
 #include "ui/Product.h"
 #include "ui/StoreJob.h"
 #include "ui/add_words/frmAddWords.h"
+#include "ui/export/ExportFlow.h"
 #include "ui/pending/frmNeedSet.h"
 
 #include <QDir>
@@ -160,42 +161,7 @@ void frmKorvel::Grid1_MouseDown(Qt::MouseButton button, const QPoint& position)
 
 void frmKorvel::lblExpert_Click()
 {
-    const QString workbook = u"Excel 工作簿 (*.xlsx)"_s;
-    const QString csv = u"CSV 文件 UTF-8 (*.csv)"_s;
-    QString filter = workbook;
-    QString fileName
-        = FileDialog::getSaveFileName(this, u"导出关键词"_s, u"关键词.xlsx"_s, workbook + u";;"_s + csv, &filter);
-    if (fileName.isEmpty())
-        return;
-    // A suffix the operator typed wins; otherwise the chosen filter decides, and the dialog, which checked the
-    // name as typed, has not asked about the file with the suffix added.
-    const bool typedSuffix
-        = fileName.endsWith(u".csv"_s, Qt::CaseInsensitive) || fileName.endsWith(u".xlsx"_s, Qt::CaseInsensitive);
-    const Export::Format format
-        = typedSuffix ? Export::formatOf(fileName) : (filter == csv ? Export::Format::Csv : Export::Format::Xlsx);
-    if (!typedSuffix) {
-        fileName += format == Export::Format::Csv ? u".csv"_s : u".xlsx"_s;
-        if (QFileInfo::exists(fileName)
-            && MessageBox::show(this, u"%1 已存在。\n要替换它吗？"_s.arg(QDir::toNativeSeparators(fileName)),
-                                productTitle(), MessageBox::Icon::Exclamation, MessageBox::Buttons::YesNo,
-                                MessageBox::Answer::No)
-                != MessageBox::Answer::Yes)
-            return;
-    }
-    // The grid's own subtree, read from the store as it is written; with no class loaded, only the header.
-    const QString code = m_gridModel->loadedCode();
-    StoreJob job(Conn, u"正在导出关键词…"_s, this);
-    bool complete = true;
-    const Status written = job.run([&](Store& store, const std::atomic<bool>& cancel, const StoreJob::Report& report) {
-        const auto done = Export::writeSubtree(store, code, fileName, format, {report, &cancel});
-        complete = done && *done;
-        return Status::of(done);
-    });
-    if (!written)
-        MessageBox::inform(this,
-                           u"导出失败，文件未写入：%1\n%2"_s.arg(QDir::toNativeSeparators(fileName), written.error()));
-    else if (!complete)
-        MessageBox::inform(this, u"导出已取消，文件未写入：%1"_s.arg(QDir::toNativeSeparators(fileName)));
+    ExportFlow::run(this, Conn, m_gridModel->loadedCode());
 }
 
 void frmKorvel::lblAddWords_Click()

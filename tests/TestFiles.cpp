@@ -226,6 +226,9 @@ void TestFiles::filesOfEveryShape_data()
     for (const QString& name : {u"one.txt"_s, u"one.csv"_s, u"one.tsv"_s, u"one.xlsx"_s})
         QTest::newRow(qPrintable(name + u", one column"_s))
             << name << oneColumn << u","_s << u"UTF-8"_s << QByteArray() << QStringList() << asWritten;
+    QTest::newRow("one.tsv, a comma in every line")
+        << u"commas.tsv"_s << QList<QStringList> {{u"手机,价格"_s}, {u"电脑,配件"_s}} << QString() << u"UTF-8"_s
+        << QByteArray() << QStringList() << QStringList({u"手机,价格"_s, u"电脑,配件"_s});
     // A title line above the table, as keyword tools write their reports.
     const QList<QStringList> titled {{u"Keyword Stats: January 1, 2024"_s},
                                      {u"id"_s, u"keyword"_s, u"volume"_s},

@@ -137,7 +137,7 @@ void KeywordFile::chooseColumn(int column, bool skipFirstRow)
     m_skipFirstRow = skipFirstRow;
 }
 
-void KeywordFile::start()
+Status KeywordFile::start()
 {
     m_started = true;
     const qsizetype skipped = m_titles + (m_skipFirstRow ? 1 : 0);
@@ -149,13 +149,18 @@ void KeywordFile::start()
         for (qsizetype i = 0; i < skipped; ++i)
             Table::record(m_text, m_next, m_delimiter);
         break;
-    case Kind::Workbook:
+    case Kind::Workbook: {
         // The sheet is read again for the chosen column, and let go.
-        m_cells = m_workbook->column(m_column);
+        auto cells = m_workbook->column(m_column);
         m_workbook.reset();
+        if (!cells)
+            return Status::of(cells);
+        m_cells = std::move(cells).value();
         m_next = std::min(skipped, m_cells.size());
         break;
     }
+    }
+    return {};
 }
 
 QString KeywordFile::nextValue()
@@ -187,8 +192,10 @@ QStringList KeywordFile::preview(int lines) const
 
 Result<bool> KeywordFile::read(QList<QString>& lines, qsizetype max)
 {
-    if (!m_started)
-        start();
+    if (!m_started) {
+        if (const Status started = start(); !started)
+            return started.as<bool>();
+    }
     // Text is cut exactly as pasted text is.
     if (m_kind == Kind::Text)
         return Lines::take(m_text, m_next, lines, max);

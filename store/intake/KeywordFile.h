@@ -58,8 +58,8 @@ private:
     // Settles the table of a CSV file or a workbook: its delimiter, title rows, first row, and whether it is an
     // export of the program's own.
     Status settleTable(const QString& suffix);
-    // Moves to the first row to read.
-    void start();
+    // Moves to the first row to read (of a workbook: reads its column).
+    Status start();
     // The next row's field in the chosen column.
     QString nextValue();
 

@@ -8,7 +8,7 @@ namespace {
 
 // Records looked at to tell a file's delimiter and title rows.
 constexpr qsizetype SampleRecords = 200;
-// A title above a table is a line or two; a table that starts further down is no table.
+// A title above a table is a line or two; a table that starts below the first ten records is no table.
 constexpr qsizetype MaxTitles = 10;
 
 bool separates(QChar c, QChar delimiter)
@@ -108,7 +108,7 @@ std::optional<Layout> layoutOf(const QList<int>& fieldCounts)
         = std::count_if(fieldCounts.cbegin() + layout.titles, fieldCounts.cend(), [](int n) { return n > 0; });
     // Nearly every record below the first row, so that a stray line (a total, a note) does not make a one-column
     // file of keywords that hold commas into a table.
-    if (layout.titles > MaxTitles || layout.matched * 10 < nonBlank * 9)
+    if (layout.titles >= MaxTitles || layout.matched * 10 < nonBlank * 9)
         return std::nullopt;
     return layout;
 }

@@ -17,6 +17,36 @@ constexpr qsizetype FirstRows = 200;
 constexpr int MaxOffered = 256;
 constexpr int MaxColumn = 16384;
 
+class PartDevice : public QIODevice
+{
+public:
+    PartDevice(zip_file_t* file, qint64 size)
+        : m_file(file)
+        , m_size(size)
+    {
+        open(QIODevice::ReadOnly);
+    }
+    ~PartDevice() override { zip_fclose(m_file); }
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override { return m_size - m_unpacked + QIODevice::bytesAvailable(); }
+    qint64 size() const override { return m_size; }
+    qint64 unpacked() const { return m_unpacked; }
+
+protected:
+    qint64 readData(char* data, qint64 max) override
+    {
+        const zip_int64_t n = zip_fread(m_file, data, zip_uint64_t(max));
+        m_unpacked += std::max<zip_int64_t>(n, 0);
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    zip_file_t* m_file;
+    qint64 m_size;
+    qint64 m_unpacked = 0;
+};
+
 class Archive
 {
 public:
@@ -48,9 +78,23 @@ public:
         return bytes;
     }
 
+    // A part read as it is unpacked, so that a sheet of a million rows never sits in memory whole.
+    std::unique_ptr<PartDevice> stream(const QString& name);
+
 private:
     zip_t* m_zip = nullptr;
 };
+
+std::unique_ptr<PartDevice> Archive::stream(const QString& name)
+{
+    zip_stat_t stat;
+    if (zip_stat(m_zip, name.toUtf8().constData(), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE))
+        return nullptr;
+    zip_file_t* file = zip_fopen(m_zip, name.toUtf8().constData(), 0);
+    if (!file)
+        return nullptr;
+    return std::make_unique<PartDevice>(file, qint64(stat.size));
+}
 
 // A workbook writes a character it cannot hold in XML as _xHHHH_, and a literal "_x" as _x005F_x.
 QString unescaped(const QString& text)
@@ -134,19 +178,19 @@ Result<std::unique_ptr<Workbook>> Workbook::open(const QString& path, const Read
     if (!sheetPath)
         return sheetPath.as<std::unique_ptr<Workbook>>();
     std::unique_ptr<Workbook> book(new Workbook);
-    if (const auto strings = zip.part(u"xl/sharedStrings.xml"_s)) {
-        QXmlStreamReader xml(*strings);
+    book->m_path = path;
+    book->m_sheetPath = *sheetPath;
+    if (const auto strings = zip.stream(u"xl/sharedStrings.xml"_s)) {
+        QXmlStreamReader xml(strings.get());
         while (!xml.atEnd()) {
-            if (xml.readNextStartElement() && xml.name() == u"si"_s)
+            if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"si"_s)
                 book->m_shared << stringItem(xml);
             if (book->m_shared.size() % 4096 == 0 && control.cancelled())
                 return R::failure(u"已取消。"_s);
         }
+        if (xml.hasError())
+            return R::failure(u"共享字符串已损坏：%1"_s.arg(xml.errorString()));
     }
-    auto sheet = zip.part(*sheetPath);
-    if (!sheet)
-        return R::failure(u"工作簿中缺少工作表 %1。"_s.arg(*sheetPath));
-    book->m_sheet = std::move(*sheet);
     QList<QStringList>& first = book->m_firstRows;
     const auto rows = book->walk(-1, control, [&](qsizetype row, int column, QString value) {
         if (row >= FirstRows || column >= MaxOffered)
@@ -163,21 +207,29 @@ Result<std::unique_ptr<Workbook>> Workbook::open(const QString& path, const Read
     return R(std::move(book));
 }
 
-QStringList Workbook::column(int column) const
+Result<QStringList> Workbook::column(int column) const
 {
     QStringList cells(m_rows);
-    // The sheet was read whole when it was opened: it reads again.
-    (void)walk(column, {}, [&](qsizetype row, int, QString value) {
+    const auto rows = walk(column, {}, [&](qsizetype row, int, QString value) {
         if (row < cells.size())
             cells[row] = std::move(value);
     });
+    // The file changed since it was opened.
+    if (rows && *rows != m_rows)
+        return Result<QStringList>::failure(u"工作簿 %1 在读取期间被改动。"_s.arg(m_path));
+    if (!rows)
+        return rows.as<QStringList>();
     return cells;
 }
 
 Result<qsizetype> Workbook::walk(int only, const ReadControl& control,
                                  const std::function<void(qsizetype row, int column, QString value)>& cell) const
 {
-    QXmlStreamReader xml(m_sheet);
+    Archive zip(m_path);
+    const auto sheet = zip ? zip.stream(m_sheetPath) : nullptr;
+    if (!sheet)
+        return Result<qsizetype>::failure(u"工作簿中缺少工作表 %1。"_s.arg(m_sheetPath));
+    QXmlStreamReader xml(sheet.get());
     qsizetype row = 0;
     bool rowSeen = false;
     int nextInRow = 0;
@@ -198,7 +250,7 @@ Result<qsizetype> Workbook::walk(int only, const ReadControl& control,
             if (control.cancelled())
                 return Result<qsizetype>::failure(u"已取消。"_s);
             if (control.progress)
-                control.progress(xml.characterOffset(), m_sheet.size());
+                control.progress(sheet->unpacked(), sheet->size());
         }
         const int named = columnOf(xml.attributes().value(u"r"_s));
         const int column = named >= 0 ? named : nextInRow;

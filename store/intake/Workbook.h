@@ -2,7 +2,6 @@
 
 #include "store/Result.h"
 
-#include <QByteArray>
 #include <QStringList>
 
 #include <atomic>
@@ -18,8 +17,8 @@ struct ReadControl
     bool cancelled() const { return cancel && *cancel; }
 };
 
-// The first sheet of an Excel workbook (xlsx), read on demand a column at a time, so that a sheet of a million
-// rows and several columns never sits in memory as text.
+// The first sheet of an Excel workbook (xlsx), read as it is unpacked and a column at a time, so that a sheet of a
+// million rows and several columns never sits in memory whole.
 class Workbook
 {
 public:
@@ -29,8 +28,8 @@ public:
     // The first rows, each its cells from column A on (a blank cell empty); a row without cells is empty.
     const QList<QStringList>& firstRows() const { return m_firstRows; }
     qsizetype rows() const { return m_rows; }
-    // Each row's cell in column (from 0), a row a string.
-    QStringList column(int column) const;
+    // Each row's cell in column (from 0), a row a string, read from the file again.
+    Result<QStringList> column(int column) const;
 
 private:
     Workbook() = default;
@@ -39,7 +38,8 @@ private:
     Result<qsizetype> walk(int column, const ReadControl& control,
                            const std::function<void(qsizetype row, int column, QString value)>& cell) const;
 
-    QByteArray m_sheet;
+    QString m_path;
+    QString m_sheetPath;
     QStringList m_shared;
     QList<QStringList> m_firstRows;
     qsizetype m_rows = 0;

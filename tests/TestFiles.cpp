@@ -188,6 +188,10 @@ void TestFiles::workbooks()
     QStringList expected = keywords();
     std::reverse(expected.begin(), expected.end());
     QCOMPARE(linesOf(**back), expected);
+    // A subtree whose count says it holds more than a sheet: refused before anything is written.
+    QVERIFY(RawDb(m_store->path).exec(u"UPDATE ClassCounts SET n = 1048576 WHERE classcode = '001'"_s));
+    QVERIFY(!Export::writeSubtree(**opened, u"001"_s, m_dir.filePath(u"big.xlsx"_s), Export::Format::Xlsx).ok());
+    QVERIFY(!QFile::exists(m_dir.filePath(u"big.xlsx"_s)));
 }
 
 void TestFiles::importsFilesOfEveryKind()

@@ -59,12 +59,16 @@ int runKorvel(int argc, char** argv)
                                    u"needs, and nothing more, and exit. Run as the owner of the store's tables."_s,
                                    u"role"_s);
     const QCommandLineOption keepDuplicates(u"keep-duplicates"_s, u"import: add keywords already stored too."_s);
-    const QCommandLineOption column(u"column"_s, u"import: the column of CSV files to read, from 1 (default 1)."_s,
+    const QCommandLineOption column(u"column"_s,
+                                    u"import: the column of CSV and xlsx files to read, from 1 (default 1; the "
+                                    u"keywords of Korvel's own export)."_s,
                                     u"n"_s);
-    const QCommandLineOption skipHeader(u"skip-header"_s, u"import: the first row of CSV files names the columns."_s);
+    const QCommandLineOption skipHeader(u"skip-header"_s,
+                                        u"import: the first row names the columns (of a text file: its first line) "
+                                        u"and is not added."_s);
     const QCommandLineOption encoding(u"encoding"_s,
-                                      u"import: the encoding of the files (UTF-8, UTF-16, GB18030, ...), where they do "
-                                      u"not tell it themselves."_s,
+                                      u"import: the encoding of the files without a byte-order mark (UTF-8, "
+                                      u"UTF-16LE, UTF-16BE, GB18030, ...); a mark always wins."_s,
                                       u"name"_s);
     const QCommandLineOption classCode(
         u"class"_s, u"export: only the keywords filed under this class and below; rule: the class to file into."_s,
@@ -138,7 +142,7 @@ int runKorvel(int argc, char** argv)
             if (!number || options.column < 1)
                 return usage(u"--column takes a number from 1"_s);
         }
-        return Commands::import(store, rest, options);
+        return Commands::flushed(Commands::import(store, rest, options));
     }
     if (command == u"export"_s)
         return rest.size() == 1 ? Commands::exportList(store, parser.value(classCode), rest.first())
@@ -147,5 +151,6 @@ int runKorvel(int argc, char** argv)
         return RuleCommands::run(command, store, parser, ruleOptions, parser.value(classCode), parser.isSet(json));
     if (!rest.isEmpty())
         return usage(u"%1 takes no arguments"_s.arg(command));
-    return command == u"stats"_s ? Commands::stats(store, parser.isSet(json)) : Commands::check(store);
+    return Commands::flushed(command == u"stats"_s ? Commands::stats(store, parser.isSet(json))
+                                                   : Commands::check(store));
 }

@@ -12,7 +12,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -111,7 +113,7 @@ int import(const QString& location, const QStringList& paths, const ImportOption
     // Every file is read and settled before the store is opened: bad input writes nothing.
     std::vector<std::unique_ptr<KeywordFile>> files;
     for (const QString& path : paths) {
-        auto file = KeywordFile::open(path, {options.encoding});
+        auto file = KeywordFile::open(path, {options.encoding, {}});
         if (!file)
             return fail(BadInput, file.error());
         KeywordFile& f = **file;
@@ -119,12 +121,20 @@ int import(const QString& location, const QStringList& paths, const ImportOption
             return fail(BadInput,
                         u"cannot tell the encoding of %1: it has no byte-order mark and looks like %2 "
                         u"text; give --encoding %2, or another, to read it"_s.arg(path, f.encoding()));
-        if (f.kind() == KeywordFile::Kind::Csv) {
-            if (options.column > f.firstRow().size())
-                return fail(BadInput,
-                            u"%1 has %2 columns, not %3"_s.arg(path).arg(f.firstRow().size()).arg(options.column));
-            f.chooseColumn(options.column - 1, options.skipHeader);
-        }
+        const int column = std::max(options.column, 1);
+        if (f.kind() == KeywordFile::Kind::Text && column > 1)
+            return fail(
+                BadInput,
+                u"%1 is a text file, a keyword a line: it has no column %2"_s.arg(path, QString::number(column)));
+        if (column > f.columns())
+            return fail(
+                BadInput,
+                u"%1 has no column %2 (it has %3)"_s.arg(path, QString::number(column), QString::number(f.columns())));
+        // The program's own export has its keyword column chosen and its header left out already.
+        if (!f.ownExport())
+            f.chooseColumn(column - 1, options.skipHeader);
+        else if (options.column > 0)
+            f.chooseColumn(column - 1, true);
         files.push_back(std::move(file).value());
     }
     int status = Done;
@@ -139,12 +149,12 @@ int import(const QString& location, const QStringList& paths, const ImportOption
     const Status stored = batch.run(source, cancel);
     progressDone();
     const Batch::Counts& counts = batch.counts();
-    const QString report = u"added %1 keywords, %2 duplicates left out"_s.arg(counts.added).arg(counts.duplicates);
+    const QString report = u"added %1 keywords, %2 duplicates left out"_s.arg(QString::number(counts.added),
+                                                                              QString::number(counts.duplicates));
     if (!stored)
         return fail(StoreFailed,
-                    u"%1; stopped by the store, %2 lines not added: %3"_s.arg(report)
-                        .arg(counts.unprocessed)
-                        .arg(stored.error()));
+                    u"%1; stopped by the store, %2 lines not added: %3"_s.arg(
+                        report, QString::number(counts.unprocessed), stored.error()));
     say(stdout, report);
     return Done;
 }
@@ -164,7 +174,20 @@ int exportList(const QString& location, const QString& classCode, const QString&
         if (!found->has_value())
             return fail(BadInput, u"there is no class with the code %1"_s.arg(classCode));
     }
-    const auto written = Export::writeList(*store, classCode, file, Export::formatOf(file),
+    const Export::Format format = Export::formatOf(file);
+    if (format == Export::Format::Xlsx) {
+        const auto totals = store->keywordTotals();
+        const auto count = classCode.isEmpty() ? (totals ? Result<qint64>(totals->total) : totals.as<qint64>())
+                                               : store->subtreeCount(classCode);
+        if (!count)
+            return fail(StoreFailed, count.error());
+        if (*count > Export::MaxWorkbookKeywords)
+            return fail(BadInput,
+                        u"%1 keywords are more than a workbook sheet holds under its header (%2): "
+                        u"export to a .csv file instead"_s.arg(QString::number(*count),
+                                                               QString::number(Export::MaxWorkbookKeywords)));
+    }
+    const auto written = Export::writeList(*store, classCode, file, format,
                                            {[](qint64 done, qint64 total) { progress("exporting", done, total); }});
     progressDone();
     if (!written)
@@ -215,6 +238,15 @@ int stats(const QString& location, bool json)
             say(stdout, line);
     }
     return Done;
+}
+
+int flushed(int status)
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return status;
+    const int error = errno;
+    fail(StoreFailed, u"cannot write the output: "_s + QString::fromLocal8Bit(std::strerror(error)));
+    return status == Done ? StoreFailed : status;
 }
 
 int check(const QString& location)

@@ -14,8 +14,9 @@ constexpr int BadInput = 2;
 struct ImportOptions
 {
     bool keepDuplicates = false;
-    // For CSV files: the column to read (from 1), and whether the first row names the columns.
-    int column = 1;
+    // The column to read (from 1; 0 when not given: the first, or the keywords of the program's own export), and
+    // whether the first row names the columns (of a text file: its first line).
+    int column = 0;
     bool skipHeader = false;
     // Empty: each file tells its own.
     QString encoding;
@@ -29,5 +30,7 @@ int stats(const QString& store, bool json);
 int check(const QString& store);
 // Gives a PostgreSQL role what an operator of a server store needs.
 int grant(const QString& store, const QString& role);
+// Output that could not be written (a full disk) fails the command that wrote it, with a line on standard error.
+int flushed(int status);
 
 } // namespace Commands

@@ -1,6 +1,7 @@
 #include "ExportReader.h"
 #include "TestSupport.h"
 #include "store/export/Export.h"
+#include "store/export/Writers.h"
 #include "store/intake/KeywordFile.h"
 
 #include <QJsonArray>
@@ -22,9 +23,15 @@ private slots:
     void csvColumnsAndQuoting();
     void workbooks();
     void importsFilesOfEveryKind();
+    void filesOfEveryShape_data();
+    void filesOfEveryShape();
+    void ownExportsComeBack_data();
+    void ownExportsComeBack();
     void badInputWritesNothing_data();
     void badInputWritesNothing();
     void exportsStatsAndChecks();
+    void outputThatCannotBeWritten_data();
+    void outputThatCannotBeWritten();
 
 private:
     // Every line a file gives, cut as a batch cuts them.
@@ -111,7 +118,7 @@ void TestFiles::textInEveryEncoding()
         words.erase(others, words.end());
     QStringEncoder encoder(qPrintable(encoding));
     const QByteArray bytes = mark + QByteArray(encoder.encode(words.join(u"\r\n"_s) + u"\n"_s));
-    auto file = KeywordFile::open(write(u"keywords.txt"_s, bytes), {stated});
+    auto file = KeywordFile::open(write(u"keywords.txt"_s, bytes), {stated, {}});
     QVERIFY_OK(file);
     QCOMPARE((*file)->kind(), KeywordFile::Kind::Text);
     QCOMPARE((*file)->encoding(), encoding);
@@ -159,11 +166,13 @@ void TestFiles::workbooks()
     auto file = KeywordFile::open(path);
     QVERIFY_OK(file);
     QCOMPARE((*file)->kind(), KeywordFile::Kind::Workbook);
-    QCOMPARE(
-        linesOf(**file),
-        QStringList({u"手机价格"_s, u"东京 旅游"_s, u"12345"_s, u" 内联 _x0041_ "_s, u"TRUE"_s, u"公式"_s, u"结果"_s}));
+    // A row without a cell in the column is a blank line, which a batch skips.
+    QCOMPARE(linesOf(**file),
+             QStringList({u"手机价格"_s, u"东京 旅游"_s, QString(), u"12345"_s, u" 内联 _x0041_ "_s, u"TRUE"_s,
+                          u"公式"_s, u"结果"_s}));
 
-    // The program's own export, written as it goes (strings inline), read back: its first column, the ids.
+    // The program's own export of the grid, written as it goes (strings inline), read back: its keywords, newest
+    // first as the grid lists them, without the header.
     auto opened = openStore(m_store->path);
     QVERIFY_OK(opened);
     QVERIFY_OK((*opened)->addClass({}, u"甲"_s, {}));
@@ -176,30 +185,155 @@ void TestFiles::workbooks()
     QVERIFY_OK(Export::writeSubtree(**opened, u"001"_s, exported, Export::Format::Xlsx));
     auto back = KeywordFile::open(exported);
     QVERIFY_OK(back);
-    QStringList expected {u"ID"_s};
-    for (qsizetype i = words.size(); i >= 1; --i)
-        expected << QString::number(i);
+    QStringList expected = keywords();
+    std::reverse(expected.begin(), expected.end());
     QCOMPARE(linesOf(**back), expected);
+    // A subtree whose count says it holds more than a sheet: refused before anything is written.
+    QVERIFY(RawDb(m_store->path).exec(u"UPDATE ClassCounts SET n = 1048576 WHERE classcode = '001'"_s));
+    QVERIFY(!Export::writeSubtree(**opened, u"001"_s, m_dir.filePath(u"big.xlsx"_s), Export::Format::Xlsx).ok());
+    QVERIFY(!QFile::exists(m_dir.filePath(u"big.xlsx"_s)));
 }
 
 void TestFiles::importsFilesOfEveryKind()
 {
     QStringEncoder gb18030("GB18030");
-    const QString text = write(u"list.txt"_s, "手机\n\n电脑\r\nPhone\n");
-    const QString csv = write(u"planner.csv"_s, "id,keyword\n1,PHONE\n2,\"平板, 电脑\"\n");
+    const QString text = write(u"list.txt"_s, "关键词\n手机\n\n电脑\r\nPhone\n");
+    const QString csv = write(u"planner.csv"_s, "keyword,id\nPHONE,1\n\"平板, 电脑\",2\n");
     const QString guessed = write(u"gb.txt"_s, gb18030.encode(u"火锅\n手机"_s));
-    ProgramRun run = korvel({u"import"_s, text, csv, u"--column"_s, u"2"_s, u"--skip-header"_s});
+    ProgramRun run = korvel({u"import"_s, text, csv, u"--skip-header"_s});
     QCOMPARE(run.status, 0);
     QCOMPARE(run.out, u"added 4 keywords, 1 duplicates left out\n"_s);
     // An encoding a file does not tell is given; duplicates kept when asked.
     run = korvel({u"import"_s, guessed, u"--encoding"_s, u"GB18030"_s, u"--keep-duplicates"_s});
     QCOMPARE(run.status, 0);
     QCOMPARE(keywords(), QStringList({u"手机"_s, u"电脑"_s, u"Phone"_s, u"平板, 电脑"_s, u"火锅"_s, u"手机"_s}));
-    // A workbook: the program's own export, keywords first, goes back in as it is.
+    // A workbook: the program's own export goes back in as it is, without its header.
     QCOMPARE(korvel({u"export"_s, m_dir.filePath(u"all.xlsx"_s)}).status, 0);
     m_store = std::make_unique<TempStore>();
     QCOMPARE(korvel({u"import"_s, m_dir.filePath(u"all.xlsx"_s)}).status, 0);
-    QCOMPARE(keywords(), QStringList({u"关键词"_s, u"手机"_s, u"电脑"_s, u"Phone"_s, u"平板, 电脑"_s, u"火锅"_s}));
+    QCOMPARE(keywords(), QStringList({u"手机"_s, u"电脑"_s, u"Phone"_s, u"平板, 电脑"_s, u"火锅"_s}));
+}
+
+void TestFiles::filesOfEveryShape_data()
+{
+    // Rows of cells, written as a spreadsheet would save them (a workbook, or text with the separator between
+    // cells, quoted where a row of several must be) in an encoding, behind a byte-order mark or none.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QList<QStringList>>("rows");
+    QTest::addColumn<QString>("separator");
+    QTest::addColumn<QString>("encoding");
+    QTest::addColumn<QByteArray>("mark");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("expected");
+    const QList<QStringList> oneColumn {{u"red, apple"_s}, {u"banana"_s}, {u"手机,价格"_s}, {u"a;b"_s}};
+    const QStringList asWritten {u"red, apple"_s, u"banana"_s, u"手机,价格"_s, u"a;b"_s};
+    for (const QString& name : {u"one.txt"_s, u"one.csv"_s, u"one.tsv"_s, u"one.xlsx"_s})
+        QTest::newRow(qPrintable(name + u", one column"_s))
+            << name << oneColumn << u","_s << u"UTF-8"_s << QByteArray() << QStringList() << asWritten;
+    QTest::newRow("one.tsv, a comma in every line")
+        << u"commas.tsv"_s << QList<QStringList> {{u"手机,价格"_s}, {u"电脑,配件"_s}} << QString() << u"UTF-8"_s
+        << QByteArray() << QStringList() << QStringList({u"手机,价格"_s, u"电脑,配件"_s});
+    // A title line above the table, as keyword tools write their reports.
+    const QList<QStringList> titled {{u"Keyword Stats: January 1, 2024"_s},
+                                     {u"id"_s, u"keyword"_s, u"volume"_s},
+                                     {u"1"_s, u"手机"_s, u"100"_s},
+                                     {u"2"_s, u"平板, 电脑"_s, u"20"_s},
+                                     {u"3"_s, u"耳机"_s, u"5"_s}};
+    const QStringList second {u"--column"_s, u"2"_s, u"--skip-header"_s};
+    const QStringList table {u"手机"_s, u"平板, 电脑"_s, u"耳机"_s};
+    for (const auto& [name, separator] : {std::pair {u"tabs.csv"_s, u"\t"_s},
+                                          {u"commas.csv"_s, u","_s},
+                                          {u"titled.tsv"_s, u"\t"_s},
+                                          {u"titled.xlsx"_s, QString()}})
+        QTest::newRow(qPrintable(name + u", a title line"_s))
+            << name << titled << separator << u"UTF-16LE"_s << QByteArray("\xFF\xFE") << second << table;
+    QTest::newRow("text, a header line") << u"header.txt"_s << QList<QStringList> {{u"关键词"_s}, {u"手机"_s}}
+                                         << QString() << u"UTF-8"_s << QByteArray() << QStringList(u"--skip-header"_s)
+                                         << QStringList(u"手机"_s);
+    // A mark in the file wins over the encoding stated for the files without one.
+    const QList<QStringList> words {{u"手机价格"_s}, {u"Phone"_s}};
+    const QStringList gb {u"--encoding"_s, u"GB18030"_s};
+    QTest::newRow("text, UTF-8 marked") << u"marked.txt"_s << words << QString() << u"UTF-8"_s
+                                        << QByteArray("\xEF\xBB\xBF") << gb << QStringList({u"手机价格"_s, u"Phone"_s});
+    QTest::newRow("csv, UTF-16LE marked") << u"marked.csv"_s << words << QString() << u"UTF-16LE"_s
+                                          << QByteArray("\xFF\xFE") << gb << QStringList({u"手机价格"_s, u"Phone"_s});
+    QTest::newRow("tsv, UTF-16BE marked")
+        << u"marked.tsv"_s << words << QString() << u"UTF-16BE"_s << QByteArray("\xFE\xFF")
+        << QStringList({u"--encoding"_s, u"UTF-16LE"_s}) << QStringList({u"手机价格"_s, u"Phone"_s});
+    QTest::newRow("xlsx, an encoding stated") << u"stated.xlsx"_s << words << QString() << QString() << QByteArray()
+                                              << gb << QStringList({u"手机价格"_s, u"Phone"_s});
+}
+
+void TestFiles::filesOfEveryShape()
+{
+    QFETCH(QString, name);
+    QFETCH(QList<QStringList>, rows);
+    QFETCH(QString, separator);
+    QFETCH(QString, encoding);
+    QFETCH(QByteArray, mark);
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, expected);
+    if (name.endsWith(u".xlsx"_s)) {
+        auto writer = Export::openWriter(m_dir.filePath(name), Export::Format::Xlsx);
+        QVERIFY_OK(writer);
+        for (const QStringList& row : std::as_const(rows))
+            QVERIFY_OK((*writer)->row(QVariantList(row.begin(), row.end())));
+        QVERIFY_OK((*writer)->finish());
+    } else {
+        QStringList lines;
+        for (QStringList row : std::as_const(rows)) {
+            for (QString& cell : row) {
+                if (row.size() > 1 && (cell.contains(separator) || cell.contains(u'"')))
+                    cell = u'"' + cell.replace(u"\""_s, u"\"\""_s) + u'"';
+            }
+            lines << row.join(separator);
+        }
+        QStringEncoder encoder(qPrintable(encoding));
+        write(name, mark + QByteArray(encoder.encode(lines.join(u"\r\n"_s) + u"\r\n"_s)));
+    }
+    const ProgramRun run = korvel(QStringList {u"import"_s, m_dir.filePath(name)} + arguments);
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QCOMPARE(keywords(), expected);
+}
+
+void TestFiles::ownExportsComeBack_data()
+{
+    QTest::addColumn<bool>("list");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("keyword list, CSV") << true << u"list.csv"_s;
+    QTest::newRow("keyword list, workbook") << true << u"list.xlsx"_s;
+    QTest::newRow("grid, CSV") << false << u"grid.csv"_s;
+    QTest::newRow("grid, workbook") << false << u"grid.xlsx"_s;
+}
+
+void TestFiles::ownExportsComeBack()
+{
+    QFETCH(bool, list);
+    QFETCH(QString, name);
+    // Text a workbook's escapes could take for one, the header's own words, and the rest of the awkward ones.
+    QStringList words = fileKeywords();
+    words << u"_x0041_x0042_"_s << u"_x0041"_s + QChar(1) << u"_x005F_x0041_"_s << u"关键词"_s << u"ID"_s;
+    const QString path = m_dir.filePath(name);
+    {
+        auto opened = openStore(m_store->path);
+        QVERIFY_OK(opened);
+        QVERIFY_OK((*opened)->addClass({}, u"甲"_s, {}));
+        QList<KeywordRow> rows;
+        for (const QString& w : std::as_const(words))
+            rows.append({0, w, u"001"_s, u"甲"_s, 1, 0, 0});
+        QVERIFY_OK((*opened)->importRows(rows));
+        const Export::Format format = Export::formatOf(name);
+        QVERIFY_OK(list ? Export::writeList(**opened, {}, path, format)
+                        : Export::writeSubtree(**opened, u"001"_s, path, format));
+    }
+    QStringList stored = keywords();
+    if (!list)
+        std::reverse(stored.begin(), stored.end());
+    // Into an empty store, exactly the keywords the file holds, in its order: no header, no other column.
+    m_store = std::make_unique<TempStore>();
+    const ProgramRun run = korvel({u"import"_s, path, u"--keep-duplicates"_s});
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QCOMPARE(keywords(), stored);
 }
 
 void TestFiles::badInputWritesNothing_data()
@@ -211,7 +345,18 @@ void TestFiles::badInputWritesNothing_data()
     QTest::newRow("an encoding it cannot tell")
         << QStringList {u"import"_s, u"good.txt"_s, u"latin.txt"_s} << u"--encoding"_s;
     QTest::newRow("a column the file lacks")
-        << QStringList {u"import"_s, u"two.csv"_s, u"--column"_s, u"3"_s} << u"2 columns"_s;
+        << QStringList {u"import"_s, u"two.csv"_s, u"--column"_s, u"3"_s} << u"no column 3"_s;
+    QTest::newRow("a column a text file lacks")
+        << QStringList {u"import"_s, u"good.txt"_s, u"--column"_s, u"2"_s} << u"no column 2"_s;
+    QTest::newRow("a column a file of one column lacks")
+        << QStringList {u"import"_s, u"one.csv"_s, u"--column"_s, u"2"_s} << u"no column 2"_s;
+    QTest::newRow("UTF-16 stated for a file without a mark")
+        << QStringList {u"import"_s, u"bare16.txt"_s, u"--encoding"_s, u"UTF-16"_s} << u"UTF-16LE"_s;
+    QTest::newRow("a UTF-16 file cut short") << QStringList {u"import"_s, u"cut16.txt"_s} << u"UTF-16LE"_s;
+    QTest::newRow("a quote never closed, CR line ends, a name with %1")
+        << QStringList {u"import"_s, u"q%1.csv"_s} << u"q%1.csv：第 3 行的引号"_s;
+    QTest::newRow("a workbook beyond a sheet's rows")
+        << QStringList {u"export"_s, u"--class"_s, u"001"_s, u"big.xlsx"_s} << u".csv"_s;
     QTest::newRow("no file") << QStringList {u"import"_s} << u"at least one file"_s;
     QTest::newRow("an old Excel file") << QStringList {u"import"_s, u"old.xls"_s} << u"xls"_s;
     QTest::newRow("a quote never closed") << QStringList {u"import"_s, u"quote.csv"_s} << u"第 2 行的引号"_s;
@@ -237,7 +382,16 @@ void TestFiles::badInputWritesNothing()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, says);
+    // A class whose count says it holds more keywords than a sheet has rows below its header.
+    RawDb raw(m_store->path);
+    QVERIFY(raw.exec(u"INSERT INTO KeyClass(code, title, qKey, maxnext, path) VALUES ('001', 'a', 'a', 0, ' > a')"_s));
+    QVERIFY(raw.exec(u"INSERT INTO ClassCounts(classcode, n) VALUES ('001', 1048576)"_s));
     write(u"good.txt"_s, "one\ntwo\n");
+    write(u"one.csv"_s, "red, apple\nbanana\n");
+    QStringEncoder utf16(QStringEncoder::Utf16LE);
+    write(u"bare16.txt"_s, utf16.encode(u"手机\n"_s));
+    write(u"cut16.txt"_s, "\xFF\xFE" + QByteArray(utf16.encode(u"手机\n"_s)) + "x");
+    write(u"q%1.csv"_s, "id,keyword\r1,ok\r2,\"12 inch\r3,x\r");
     write(u"latin.txt"_s, "caf\xE9\n");
     write(u"two.csv"_s, "a,b\n");
     write(u"old.xls"_s, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 rest");
@@ -250,7 +404,7 @@ void TestFiles::badInputWritesNothing()
     QCOMPARE(run.err.count(u'\n'), 1);
     QVERIFY2(run.err.startsWith(u"korvel: "_s) && run.err.contains(says), qPrintable(run.err));
     QCOMPARE(keywords(), QStringList());
-    QVERIFY(!QFile::exists(m_dir.filePath(u"out.csv"_s)));
+    QVERIFY(!QFile::exists(m_dir.filePath(u"out.csv"_s)) && !QFile::exists(m_dir.filePath(u"big.xlsx"_s)));
 }
 
 void TestFiles::exportsStatsAndChecks()
@@ -292,12 +446,38 @@ void TestFiles::exportsStatsAndChecks()
     RawDb raw(m_store->path);
     QVERIFY(raw.exec(u"UPDATE Korvels SET classcode = '009' WHERE keywords = '火锅'"_s));
     QVERIFY(raw.exec(u"UPDATE KeyClass SET maxnext = 0 WHERE code = '001'"_s));
+    QVERIFY(raw.exec(u"UPDATE KeyClass SET title = '手机 %3' WHERE code = '001001'"_s));
     const ProgramRun check = korvel({u"check"_s});
     QCOMPARE(check.status, 1);
     QCOMPARE(check.out.count(u'\n'), 3);
     QVERIFY2(check.out.contains(u"已不存在的分类"_s) && check.out.contains(u"设置状态与分类不符"_s)
-                 && check.out.contains(u"重复这个编号"_s),
+                 && check.out.contains(u"分类“手机 %3”（001001）的编号大于上级的最大下级编号 0"_s),
              qPrintable(check.out));
+}
+
+void TestFiles::outputThatCannotBeWritten_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("stats") << QStringList(u"stats"_s);
+    QTest::newRow("stats as JSON") << QStringList({u"stats"_s, u"--json"_s});
+    QTest::newRow("check") << QStringList(u"check"_s);
+    QTest::newRow("import") << QStringList({u"import"_s, u"good.txt"_s});
+}
+
+void TestFiles::outputThatCannotBeWritten()
+{
+    QFETCH(QStringList, arguments);
+    write(u"good.txt"_s, "one\n");
+    QDir::setCurrent(m_dir.path());
+    // A full disk under standard output: the command fails, and says so where it can.
+    QProcess process;
+    process.setStandardOutputFile(u"/dev/full"_s);
+    process.start(QString::fromUtf8(KORVEL_SHIPPED), QStringList {u"--db"_s, m_store->path} + arguments);
+    QVERIFY(process.waitForFinished(30000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(err.count(u'\n'), 1);
+    QVERIFY2(err.startsWith(u"korvel: cannot write"_s), qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(TestFiles)

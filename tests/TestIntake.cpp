@@ -1,12 +1,15 @@
 #include "ExportReader.h"
 #include "TestSupport.h"
+#include "store/export/Writers.h"
 #include "store/intake/KeywordPrints.h"
 #include "store/intake/Lines.h"
 #include "ui/column/frmColumn.h"
 
 #include <QClipboard>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QStringEncoder>
+#include <QTimer>
 #include <QUrl>
 
 // Keywords in, keywords out: the add-keywords dialog and files, the pending view, the two deletions, and awkward
@@ -21,6 +24,9 @@ private slots:
     void buttonsDuringABatchAndAFailureHalfway();
     void pendingView();
     void filesByCtrlOAndByDropping();
+    void readingAFileLeavesTheWindowsFree();
+    void workbookBeyondASheetOffersCsv();
+    void messagesShowTextAsTyped();
     // Awkward text, end to end: whatever goes in comes out exactly as it went in.
     void corpusGoesThroughEveryPath();
     void tenMegabytePaste();
@@ -198,14 +204,31 @@ void TestIntake::filesByCtrlOAndByDropping()
         = writeFile(dir.filePath(u"export.csv"_s), QStringLiteral("id,关键词\n1,phone\n2,\"平板, 电脑\"\n").toUtf8());
     QStringEncoder gb18030("GB18030");
     const QString guessed = writeFile(dir.filePath(u"gb.txt"_s), gb18030.encode(u"火锅\n奶茶"_s));
+    // Files of one column are asked about their header too; the program's own export is not asked about.
+    const QString oneColumn = writeFile(dir.filePath(u"one.csv"_s), "keyword\nred, apple\nbanana\n");
+    const QString own = writeFile(dir.filePath(u"own.csv"_s),
+                                  QStringLiteral("\uFEFF关键词,ID,分类编码,分类,状态\r\n自有,1,,,未设置\r\n").toUtf8());
+    const QString workbook = dir.filePath(u"one.xlsx"_s);
+    {
+        auto writer = Export::openWriter(workbook, Export::Format::Xlsx);
+        QVERIFY_OK(writer);
+        QVERIFY_OK((*writer)->row({u"关键词"_s}));
+        QVERIFY_OK((*writer)->row({u"耳机"_s}));
+        QVERIFY_OK((*writer)->finish());
+    }
     QString typed;
+    // Each question: the columns offered, and whether the header box was ticked.
     QStringList columns;
     Modal::setDriver([&](QDialog& d) {
         if (qobject_cast<frmColumn*>(&d)) {
             auto* box = in<QComboBox>(d, u"cboColumn"_s);
+            QStringList offered;
             for (int i = 0; i < box->count(); ++i)
-                columns << box->itemText(i);
-            box->setCurrentIndex(1);
+                offered << box->itemText(i);
+            auto* header = in<QCheckBox>(d, u"chkHeader"_s);
+            columns << offered.join(u'|') + (header->isChecked() ? u" ✓"_s : u""_s);
+            box->setCurrentIndex(box->count() - 1);
+            header->setChecked(true);
             clickIn(d, u"OKButton"_s);
             return;
         }
@@ -223,19 +246,87 @@ void TestIntake::filesByCtrlOAndByDropping()
             m_messages->answer(answer);
             QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
         }
+        FileDialog::setNextFileNames({workbook, oneColumn, own});
+        QTest::keyClick(box, Qt::Key_O, Qt::ControlModifier);
         typed = box->toPlainText();
         clickIn(d, u"cmdExit"_s);
     });
     click(u"lblAddWords"_s);
     QCOMPARE(typed, u"typed"_s);
-    QCOMPARE(columns, QStringList({u"第 1 列：id"_s, u"第 2 列：关键词"_s}));
+    QCOMPARE(columns, QStringList({u"第 1 列：id|第 2 列：关键词 ✓"_s, u"第 1 列：关键词"_s, u"第 1 列：keyword"_s}));
     const QStringList shown = messages();
-    QCOMPARE(shown.size(), 4);
+    QCOMPARE(shown.size(), 5);
     // The same rules and the same report as for pasted text.
     QCOMPARE(shown.at(0), u"3个关键词增加成功！2个关键词因为重复未增加！"_s);
     QVERIFY2(shown.at(1).contains(u"GB18030"_s) && shown.at(1).contains(u"火锅"_s), qPrintable(shown.at(1)));
     QCOMPARE(shown.at(3), u"2个关键词增加成功！0个关键词因为重复未增加！"_s);
-    QCOMPARE(keywords(), QStringList({u"已有"_s, u"手机"_s, u"Phone"_s, u"平板, 电脑"_s, u"火锅"_s, u"奶茶"_s}));
+    QCOMPARE(shown.at(4), u"4个关键词增加成功！0个关键词因为重复未增加！"_s);
+    QCOMPARE(keywords(),
+             QStringList({u"已有"_s, u"手机"_s, u"Phone"_s, u"平板, 电脑"_s, u"火锅"_s, u"奶茶"_s, u"耳机"_s,
+                          u"red, apple"_s, u"banana"_s, u"自有"_s}));
+}
+
+void TestIntake::readingAFileLeavesTheWindowsFree()
+{
+    open(true);
+    QTemporaryDir dir;
+    const QString big
+        = writeFile(dir.filePath(u"big.txt"_s), QByteArray("关键词 一二三四五六七八九十\n").repeated(400000));
+    bool windowsServed = false;
+    Modal::setDriver([&](QDialog& d) {
+        // Closing the dialog while the file is read stops the reading: nothing is added and nothing said.
+        QTimer::singleShot(0, &d, [&] {
+            windowsServed = true;
+            d.close();
+        });
+        FileDialog::setNextFileNames({big});
+        QTest::keyClick(in(d, u"txtKeys"_s), Qt::Key_O, Qt::ControlModifier);
+        QVERIFY(windowsServed);
+        QVERIFY(d.isVisible());
+        clickIn(d, u"cmdExit"_s);
+    });
+    click(u"lblAddWords"_s);
+    QCOMPARE(messages(), QStringList());
+    QCOMPARE(keywords(), QStringList());
+}
+
+void TestIntake::workbookBeyondASheetOffersCsv()
+{
+    QVERIFY_OK(m_store->addClass({}, u"甲"_s, u"1"_s));
+    QVERIFY_OK(m_store->insertKeywords({u"一"_s, u"二"_s}));
+    open(true);
+    type(u"11"_s);
+    m_messages->take();
+    // The class's count says it holds more keywords than a sheet has rows below its header.
+    QVERIFY(m_raw->exec(u"UPDATE ClassCounts SET n = 1048576 WHERE classcode = '001'"_s));
+    QTemporaryDir dir;
+    for (const MessageBox::Answer answer : {MessageBox::Answer::No, MessageBox::Answer::Yes}) {
+        m_messages->answer(answer);
+        FileDialog::setNextFileName(dir.filePath(u"甲.xlsx"_s));
+        click(u"lblExpert"_s);
+        const auto asked = m_messages->take();
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked.at(0).buttons, MessageBox::Buttons::YesNo);
+        QVERIFY2(asked.at(0).text.contains(u"1048576"_s) && asked.at(0).text.contains(u"CSV"_s),
+                 qPrintable(asked.at(0).text));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 answer == MessageBox::Answer::No ? QStringList() : QStringList(u"甲.csv"_s));
+    }
+    QCOMPARE(ExportReader::csv(dir.filePath(u"甲.csv"_s)).size(), 3);
+}
+
+void TestIntake::messagesShowTextAsTyped()
+{
+    m_messages.reset();
+    Qt::TextFormat format = Qt::RichText;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            format = box->textFormat();
+            box->accept();
+        }
+    });
+    MessageBox::inform(nullptr, u"<b>x</b>"_s);
+    QCOMPARE(format, Qt::PlainText);
 }
 
 void TestIntake::corpusGoesThroughEveryPath()

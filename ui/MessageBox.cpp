@@ -27,6 +27,8 @@ MessageBox::Answer MessageBox::show(QWidget* parent, const QString& text, const 
 
     QMessageBox box(parent);
     box.setWindowTitle(title);
+    // Keywords, titles and file names are shown as they are, never read as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     box.setIcon(icon == Icon::Information       ? QMessageBox::Information
                     : icon == Icon::Exclamation ? QMessageBox::Warning

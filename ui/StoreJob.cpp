@@ -44,9 +44,22 @@ StoreJob::StoreJob(const Store& store, const QString& label, QWidget* parent)
     , m_parent(parent)
 { }
 
+StoreJob::StoreJob(const QString& label, QWidget* parent)
+    : m_label(label)
+    , m_parent(parent)
+{ }
+
 StoreJob::~StoreJob() = default;
 
 Status StoreJob::run(const Work& work)
+{
+    return run([&](const std::atomic<bool>& cancel, const Report& report) {
+        auto store = openStore(m_location);
+        return store ? work(**store, cancel, report) : Status::of(store);
+    });
+}
+
+Status StoreJob::run(const PlainWork& work)
 {
     m_cancel = false;
     Status result;
@@ -54,10 +67,7 @@ Status StoreJob::run(const Work& work)
         QMetaObject::invokeMethod(
             this, [this, done, total] { progress(done, total); }, Qt::QueuedConnection);
     };
-    std::unique_ptr<QThread> thread(QThread::create([&] {
-        auto store = openStore(m_location);
-        result = store ? work(**store, m_cancel, report) : Status::of(store);
-    }));
+    std::unique_ptr<QThread> thread(QThread::create([&] { result = work(m_cancel, report); }));
     QEventLoop loop;
     connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
     QTimer reveal;

@@ -23,12 +23,16 @@ public:
     // Reports how far the work has come: done out of total.
     using Report = std::function<void(qint64 done, qint64 total)>;
     using Work = std::function<Status(Store& store, const std::atomic<bool>& cancel, const Report& report)>;
+    // Work that needs no store (reading a large file).
+    using PlainWork = std::function<Status(const std::atomic<bool>& cancel, const Report& report)>;
 
     StoreJob(const Store& store, const QString& label, QWidget* parent);
+    StoreJob(const QString& label, QWidget* parent);
     ~StoreJob() override;
 
     // Runs work to its end and gives what it returned; the caller waits, the event loop runs.
     Status run(const Work& work);
+    Status run(const PlainWork& work);
     // Whether the operator asked the work to stop.
     bool cancelRequested() const { return m_cancel; }
 

@@ -36,6 +36,10 @@ namespace {
 Result<bool> writeRows(const QString& fileName, Format format, const QStringList& header, qint64 total,
                        const Progress& progress, const std::function<Result<bool>(QList<QVariantList>& rows)>& read)
 {
+    if (format == Format::Xlsx && total > MaxWorkbookKeywords)
+        return Result<bool>::failure(
+            u"要导出 %1 个关键词，超过 Excel 工作表在列名之下的上限 %2 行。请导出为 CSV 文件。"_s.arg(
+                QString::number(total), QString::number(MaxWorkbookKeywords)));
     auto writer = openWriter(fileName, format);
     if (!writer)
         return writer.as<bool>();

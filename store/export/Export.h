@@ -20,6 +20,10 @@ enum class Format
     Csv
 };
 
+// A workbook's sheet holds 1,048,576 rows: the header and this many keywords. A larger export is refused before
+// anything is written.
+constexpr qint64 MaxWorkbookKeywords = 1048575;
+
 // The format a file name asks for by its suffix; a workbook unless it ends in ".csv".
 Format formatOf(const QString& fileName);
 // The grid's columns, in the grid's order.

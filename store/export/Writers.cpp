@@ -1,7 +1,6 @@
 #include "Writers.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <cerrno>
@@ -119,15 +118,35 @@ public:
     }
 
 private:
-    // A workbook reads "_xHHHH_" in a cell as an escaped character: a literal one keeps its underscore by
-    // escaping it in turn. A NUL would end the text handed to the writer, so it goes escaped as well; the
-    // writer escapes the other control characters itself.
+    // Control characters XML cannot hold go as "_xHHHH_", which a workbook reads as an escaped character, left to
+    // right. So an underscore that would begin such an escape in what is written (before "xHHHH_", or before
+    // "xHHHH" and an escaped control character) is escaped itself, as "_x005F_". The writer is handed no control
+    // character to escape on its own: a NUL would end the text it is given.
+    static bool escapedControl(QChar c) { return c.unicode() < 0x20 && c != u'\t' && c != u'\n' && c != u'\r'; }
+    static bool beginsEscape(QStringView text, qsizetype i)
+    {
+        if (i + 6 >= text.size() || text.at(i) != u'_' || text.at(i + 1) != u'x')
+            return false;
+        for (qsizetype j = i + 2; j < i + 6; ++j) {
+            const char16_t h = text.at(j).unicode();
+            if (!((h >= u'0' && h <= u'9') || (h >= u'a' && h <= u'f') || (h >= u'A' && h <= u'F')))
+                return false;
+        }
+        return text.at(i + 6) == u'_' || escapedControl(text.at(i + 6));
+    }
     static QByteArray cellText(const QString& value)
     {
-        static const QRegularExpression escapeLike(u"_(x[0-9A-Fa-f]{4}_)"_s);
-        QString escaped = value;
-        escaped.replace(escapeLike, u"_x005F_\\1"_s);
-        escaped.replace(QChar(u'\0'), u"_x0000_"_s);
+        QString escaped;
+        escaped.reserve(value.size());
+        for (qsizetype i = 0; i < value.size(); ++i) {
+            const QChar c = value.at(i);
+            if (escapedControl(c))
+                escaped += QString::asprintf("_x%04X_", c.unicode());
+            else if (beginsEscape(value, i))
+                escaped += u"_x005F_"_s;
+            else
+                escaped += c;
+        }
         return escaped.toUtf8();
     }
 

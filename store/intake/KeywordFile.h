@@ -1,15 +1,16 @@
 #pragma once
 
 #include "Batch.h"
+#include "Workbook.h"
 
 #include <QStringList>
 
 #include <memory>
 
 // A file of keywords, read for a batch: a text file (a keyword a line), a CSV file (one of its columns) or an
-// Excel workbook (the first column of its first sheet). The whole file is read and checked when it is opened,
-// so that a file that cannot be read is refused before anything is stored. Its keywords are then cut into lines
-// and left out when blank by the same rules as pasted text.
+// Excel workbook (one column of its first sheet). The whole file is read and checked when it is opened, so that a
+// file that cannot be read is refused before anything is stored. Its keywords are then cut into lines and left
+// out when blank by the same rules as pasted text.
 class KeywordFile : public LineSource
 {
 public:
@@ -21,11 +22,15 @@ public:
     };
     struct Options
     {
-        // The encoding of a text or CSV file, by name ("UTF-8", "UTF-16", "GB18030"); empty to tell by itself.
+        // The encoding of a text or CSV file without a byte-order mark, by name ("UTF-8", "UTF-16LE", "GB18030");
+        // empty to tell by itself. A mark always wins.
         QString encoding;
+        // Reading a large file takes a while: how far it has come, and how to stop it.
+        ReadControl control;
     };
 
     static Result<std::unique_ptr<KeywordFile>> open(const QString& path, const Options& options = {});
+    ~KeywordFile() override;
 
     const QString& path() const { return m_path; }
     Kind kind() const { return m_kind; }
@@ -33,9 +38,14 @@ public:
     // be UTF-8); a guess otherwise.
     const QString& encoding() const { return m_encoding; }
     bool encodingSure() const { return m_sure; }
-    // CSV: the fields of its first row, to choose a column by. Until chosen, the first column is read, first
-    // row included.
-    QStringList firstRow() const;
+    // The fields of the table's first row, one a column, to choose a column by (a text file: its first line).
+    const QStringList& firstRow() const { return m_firstRow; }
+    qsizetype columns() const { return m_firstRow.size(); }
+    // Rows above the table without its columns (a report's title): never read.
+    qsizetype titleRows() const { return m_titles; }
+    // The program's own export: its keyword column is chosen, and its header row left out, already.
+    bool ownExport() const { return m_own; }
+    // Until chosen, the first column is read, first row included.
     void chooseColumn(int column, bool skipFirstRow);
     // The first lines as they would be stored, to show what a guessed encoding makes of the file.
     QStringList preview(int lines) const;
@@ -45,26 +55,33 @@ public:
 
 private:
     KeywordFile() = default;
-    // The next CSV record's fields, from m_next on.
-    QStringList nextRecord();
+    // Settles the table of a CSV file or a workbook: its delimiter, title rows, first row, and whether it is an
+    // export of the program's own.
+    Status settleTable(const QString& suffix);
+    // Moves to the first row to read (of a workbook: reads its column).
+    Status start();
+    // The next row's field in the chosen column.
+    QString nextValue();
 
     QString m_path;
     Kind m_kind = Kind::Text;
     QString m_encoding;
     bool m_sure = true;
-    // A text or CSV file's whole text; a workbook's first column, a cell a line.
+    // A text or CSV file's whole text; a workbook, until its column is read into cells, a cell a row.
     QString m_text;
+    std::unique_ptr<Workbook> m_workbook;
     QStringList m_cells;
-    QChar m_delimiter = u',';
+    QChar m_delimiter;
+    QStringList m_firstRow;
+    qsizetype m_titles = 0;
+    bool m_own = false;
     int m_column = 0;
     bool m_skipFirstRow = false;
+    bool m_started = false;
     qsizetype m_next = 0;
     // Lines cut from the last field or cell, not handed out yet.
     QStringList m_pending;
 };
-
-// The first column of the first sheet of an Excel workbook, a cell a string.
-Result<QStringList> readWorkbookColumn(const QString& path);
 
 // The lines of several files, one after the other, as one batch.
 class FileLines : public LineSource

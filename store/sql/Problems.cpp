@@ -51,8 +51,8 @@ Result<QStringList> SqlStore::problems()
         const QString parent = ClassCode::parentCode(c.code);
         const qint64 number = c.code.right(ClassCode::SegmentLength).toLongLong();
         if (!c.code.isEmpty() && counters.contains(parent) && counters.value(parent) < number)
-            found << u"分类“%1”（%2）的编号大于上级的最大下级编号 %3：新分类会重复这个编号。"_s.arg(c.title, c.code)
-                         .arg(counters.value(parent));
+            found << u"分类“%1”（%2）的编号大于上级的最大下级编号 %3：新分类会重复这个编号。"_s.arg(
+                c.title, c.code, QString::number(counters.value(parent)));
     }
     return found;
 }

@@ -102,31 +102,44 @@ void frmAddWords::AddFiles(const QStringList& paths)
 {
     if (paths.isEmpty())
         return;
-    // Every file is read and settled before any keyword is stored.
+    // Every file is read and settled before any keyword is stored. A large file takes a while to read (a workbook
+    // to unpack), so the reading runs on a thread of its own and can be stopped.
     std::vector<std::unique_ptr<KeywordFile>> files;
-    for (const QString& path : paths) {
-        auto file = KeywordFile::open(path);
-        if (!file) {
-            MessageBox::inform(this, file.error());
-            return;
+    StoreJob reading(u"正在读取文件…"_s, this);
+    const Status read = reading.run([&](const std::atomic<bool>& cancel, const StoreJob::Report& report) {
+        for (const QString& path : paths) {
+            auto file = KeywordFile::open(path, {{}, {&cancel, report}});
+            if (!file)
+                return Status::of(file);
+            files.push_back(std::move(file).value());
         }
-        KeywordFile& f = **file;
+        return Status();
+    });
+    if (reading.cancelRequested())
+        return;
+    if (!read) {
+        MessageBox::inform(this, read.error());
+        return;
+    }
+    for (const auto& file : files) {
+        KeywordFile& f = *file;
         if (!f.encodingSure()) {
             const QString question
                 = u"%1 没有标明编码，猜测是 %2。按 %2 读出的前几行是：\n\n%3\n\n按这个编码增加吗？"_s.arg(
-                    QDir::toNativeSeparators(path), f.encoding(), f.preview(5).join(u'\n'));
+                    QDir::toNativeSeparators(f.path()), f.encoding(), f.preview(5).join(u'\n'));
             if (MessageBox::show(this, question, productTitle(), MessageBox::Icon::Exclamation,
                                  MessageBox::Buttons::YesNo, MessageBox::Answer::No)
                 != MessageBox::Answer::Yes)
                 return;
         }
-        if (f.kind() == KeywordFile::Kind::Csv && f.firstRow().size() > 1) {
+        // A table is asked which column holds the keywords and whether its first row is a header, one column
+        // included; the program's own export says so itself.
+        if (f.kind() != KeywordFile::Kind::Text && !f.ownExport()) {
             frmColumn choose(this);
-            if (!choose.Choose(path, f.firstRow()))
+            if (!choose.Choose(f.path(), f.firstRow(), f.titleRows()))
                 return;
             f.chooseColumn(choose.column(), choose.skipFirstRow());
         }
-        files.push_back(std::move(file).value());
     }
     FileLines source(std::move(files));
     runBatch(source);

@@ -39,11 +39,18 @@ frmColumn::frmColumn(QWidget* parent)
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-bool frmColumn::Choose(const QString& fileName, const QStringList& firstRow)
+bool frmColumn::Choose(const QString& fileName, const QStringList& firstRow, qsizetype titleRows)
 {
-    Label1->setText(u"%1 有 %2 列。关键词在哪一列？"_s.arg(QFileInfo(fileName).fileName()).arg(firstRow.size()));
+    QString text
+        = u"%1 有 %2 列。关键词在哪一列？"_s.arg(QFileInfo(fileName).fileName(), QString::number(firstRow.size()));
+    if (titleRows > 0)
+        text += u"（表格上方的 %1 行标题不增加。）"_s.arg(titleRows);
+    Label1->setText(text);
     for (qsizetype i = 0; i < firstRow.size(); ++i)
-        cboColumn->addItem(u"第 %1 列：%2"_s.arg(i + 1).arg(firstRow.at(i).left(40)));
+        cboColumn->addItem(u"第 %1 列：%2"_s.arg(QString::number(i + 1), firstRow.at(i).left(40)));
+    // A row of several fields that names them is the common case; a file of one column is more often keywords from
+    // its first line on.
+    chkHeader->setChecked(firstRow.size() > 1);
     return Modal::exec(*this) == QDialog::Accepted;
 }
 

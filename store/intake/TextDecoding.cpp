@@ -1,0 +1,105 @@
+#include "TextDecoding.h"
+
+#include <QStringDecoder>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace TextDecoding {
+
+namespace {
+
+// The bytes of one code unit: a file of UTF-16 with an odd number of bytes was cut off in a character.
+qsizetype unitBytes(const QString& encoding)
+{
+    switch (QStringConverter::encodingForName(qPrintable(encoding)).value_or(QStringConverter::Utf8)) {
+    case QStringConverter::Utf16:
+    case QStringConverter::Utf16LE:
+    case QStringConverter::Utf16BE:
+        return 2;
+    case QStringConverter::Utf32:
+    case QStringConverter::Utf32LE:
+    case QStringConverter::Utf32BE:
+        return 4;
+    default:
+        return 1;
+    }
+}
+
+Result<QString> decodeAs(QByteArrayView bytes, const QString& encoding)
+{
+    QStringDecoder decoder(qPrintable(encoding), QStringDecoder::Flag::Stateless);
+    if (!decoder.isValid())
+        return Result<QString>::failure(u"不认识的编码“%1”。"_s.arg(encoding));
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError() || bytes.size() % unitBytes(encoding) != 0)
+        return Result<QString>::failure(u"文件不是有效的 %1 文本。"_s.arg(encoding));
+    return text;
+}
+
+// Which bytes of a text without a byte-order mark look like the high halves of UTF-16 code units: plenty of
+// zero bytes on one side says UTF-16 of mostly ASCII text.
+std::optional<QString> utf16Guess(QByteArrayView bytes)
+{
+    qsizetype zeros[2] = {0, 0};
+    const qsizetype sample = std::min<qsizetype>(bytes.size() & ~qsizetype(1), 4096);
+    for (qsizetype i = 0; i < sample; ++i)
+        zeros[i % 2] += bytes[i] == 0 ? 1 : 0;
+    if (sample >= 4 && zeros[1] * 3 > sample / 2)
+        return u"UTF-16LE"_s;
+    if (sample >= 4 && zeros[0] * 3 > sample / 2)
+        return u"UTF-16BE"_s;
+    return std::nullopt;
+}
+
+} // namespace
+
+Result<Decoded> decode(const QByteArray& bytes, const QString& stated)
+{
+    // UTF-32's marks first: UTF-16LE's is the start of UTF-32LE's.
+    const std::pair<QByteArray, QString> marks[] = {{QByteArray("\xFF\xFE\0\0", 4), u"UTF-32LE"_s},
+                                                    {QByteArray("\0\0\xFE\xFF", 4), u"UTF-32BE"_s},
+                                                    {QByteArray("\xEF\xBB\xBF"), u"UTF-8"_s},
+                                                    {QByteArray("\xFF\xFE"), u"UTF-16LE"_s},
+                                                    {QByteArray("\xFE\xFF"), u"UTF-16BE"_s}};
+    for (const auto& [mark, encoding] : marks) {
+        if (bytes.startsWith(mark)) {
+            auto text = decodeAs(QByteArrayView(bytes).sliced(mark.size()), encoding);
+            if (!text)
+                return text.as<Decoded>();
+            return Decoded {std::move(text).value(), encoding, true};
+        }
+    }
+    if (!stated.isEmpty()) {
+        // Without a mark, UTF-16 (or UTF-32) says nothing of its byte order; the operator does.
+        const auto named = QStringConverter::encodingForName(qPrintable(stated));
+        if (named == QStringConverter::Utf16 || named == QStringConverter::Utf32) {
+            const QString width = named == QStringConverter::Utf16 ? u"UTF-16"_s : u"UTF-32"_s;
+            return Result<Decoded>::failure(
+                u"文件没有字节顺序标记，看不出 %1 的字节顺序：请指明 %1LE 或 %1BE。"_s.arg(width));
+        }
+        auto text = decodeAs(bytes, stated);
+        if (!text)
+            return text.as<Decoded>();
+        // Other encodings have marks of their own (GB18030's), which the decoder keeps.
+        QString decoded = std::move(text).value();
+        if (decoded.startsWith(QChar::ByteOrderMark))
+            decoded.remove(0, 1);
+        return Decoded {std::move(decoded), stated, true};
+    }
+    // Zeros say UTF-16 before anything else: UTF-16 of ASCII text is valid UTF-8 too, full of NULs. Otherwise UTF-8,
+    // and failing that the common Chinese encoding. All but UTF-8 are guesses.
+    if (const std::optional<QString> utf16 = utf16Guess(bytes)) {
+        auto text = decodeAs(bytes, *utf16);
+        if (!text)
+            return text.as<Decoded>();
+        return Decoded {std::move(text).value(), *utf16, false};
+    }
+    if (auto utf8 = decodeAs(bytes, u"UTF-8"_s))
+        return Decoded {std::move(utf8).value(), u"UTF-8"_s, true};
+    QStringDecoder decoder("GB18030");
+    return Decoded {decoder.decode(bytes), u"GB18030"_s, false};
+}
+
+} // namespace TextDecoding

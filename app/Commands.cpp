@@ -1,5 +1,7 @@
 #include "Commands.h"
 
+#include "CommandSupport.h"
+
 #include "store/ClassCode.h"
 #include "store/Copy.h"
 #include "store/SampleData.h"
@@ -15,57 +17,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace Commands {
-
-namespace {
-
-void say(FILE* to, const QString& text)
-{
-    std::fputs(qPrintable(text + u'\n'), to);
-}
-
-int fail(int status, const QString& text)
-{
-    say(stderr, u"korvel: "_s + text);
-    return status;
-}
-
-// How far a long command has come, on standard error when it is a terminal; nothing in a pipe or a log.
-void progress(const char* what, qint64 done, qint64 total)
-{
-    static const bool terminal = isatty(fileno(stderr));
-    if (terminal && total > 0)
-        std::fprintf(stderr, "\r%s %3lld%%", what, qlonglong(std::min(done, total) * 100 / total));
-}
-
-void progressDone()
-{
-    if (isatty(fileno(stderr)))
-        std::fputs("\r\033[K", stderr);
-}
-
-std::unique_ptr<Store> opened(const QString& location, int& status)
-{
-    // A server location that names no server the program may use is bad input, not a store that failed.
-    if (PgLocation::isServer(location)) {
-        if (const auto settings = PgLocation::conninfo(location); !settings) {
-            status = fail(BadInput, settings.error());
-            return nullptr;
-        }
-    }
-    auto store = openStore(location);
-    if (!store) {
-        status = fail(StoreFailed, u"cannot open %1: %2"_s.arg(location, store.error()));
-        return nullptr;
-    }
-    return std::move(store).value();
-}
-
-} // namespace
 
 int init(const QString& location, bool sample)
 {
@@ -74,7 +29,7 @@ int init(const QString& location, bool sample)
     if (!sample)
         return Done;
     int status = Done;
-    const auto store = opened(location, status);
+    const auto store = openedStore(location, status);
     if (!store)
         return status;
     if (const Status filled = addSampleData(*store); !filled)
@@ -85,7 +40,7 @@ int init(const QString& location, bool sample)
 int copy(const QString& from, const QString& to)
 {
     int status = Done;
-    const auto source = opened(from, status);
+    const auto source = openedStore(from, status);
     if (!source)
         return status;
     // A target that does not exist yet is made; one that holds the tables already must hold nothing in them.
@@ -138,7 +93,7 @@ int import(const QString& location, const QStringList& paths, const ImportOption
         files.push_back(std::move(file).value());
     }
     int status = Done;
-    const auto store = opened(location, status);
+    const auto store = openedStore(location, status);
     if (!store)
         return status;
     FileLines source(std::move(files));
@@ -164,7 +119,7 @@ int exportList(const QString& location, const QString& classCode, const QString&
     if (!file.endsWith(u".xlsx"_s, Qt::CaseInsensitive) && !file.endsWith(u".csv"_s, Qt::CaseInsensitive))
         return fail(BadInput, u"export writes FILE.xlsx or FILE.csv, not %1"_s.arg(file));
     int status = Done;
-    const auto store = opened(location, status);
+    const auto store = openedStore(location, status);
     if (!store)
         return status;
     if (!classCode.isEmpty()) {
@@ -198,7 +153,7 @@ int exportList(const QString& location, const QString& classCode, const QString&
 int stats(const QString& location, bool json)
 {
     int status = Done;
-    const auto store = opened(location, status);
+    const auto store = openedStore(location, status);
     if (!store)
         return status;
     const auto totals = store->keywordTotals();
@@ -253,7 +208,7 @@ int check(const QString& location)
 {
     // Opening checks the schema and brings an older one up to date.
     int status = Done;
-    const auto store = opened(location, status);
+    const auto store = openedStore(location, status);
     if (!store)
         return status;
     const auto problems = store->problems();

@@ -22,6 +22,20 @@ KeywordGridModel::KeywordGridModel(Store& store, QObject* parent)
         notice({Notice::Left, row.id, row.classcode});
     });
     connect(&store, &Store::allKeywordsDeleted, this, [this] { notice({Notice::AllDeleted, 0, {}}); });
+    // Many at once: the subtree is read again when any of them lies in it.
+    for (const auto many : {&Store::keywordsFiled, &Store::keywordsUnfiled}) {
+        connect(&store, many, this, [this](const QList<KeywordRow>& rows) {
+            if (std::any_of(rows.cbegin(), rows.cend(), [this](const KeywordRow& r) { return inSubtree(r.classcode); }))
+                m_pending.append({Notice::Reload, 0, m_code});
+        });
+    }
+}
+
+qsizetype KeywordGridModel::groupIndex(const QString& classCode) const
+{
+    return std::lower_bound(m_groups.cbegin(), m_groups.cend(), classCode,
+                            [](const Group& group, const QString& code) { return group.code < code; })
+        - m_groups.cbegin();
 }
 
 int KeywordGridModel::rowCount(const QModelIndex& parent) const
@@ -112,8 +126,7 @@ const KeywordRow* KeywordGridModel::rowAt(int row) const
 
 Result<qint64> KeywordGridModel::rowOf(const QString& classCode, qint64 id) const
 {
-    const auto g = std::lower_bound(m_groups.cbegin(), m_groups.cend(), classCode,
-                                    [](const Group& group, const QString& code) { return group.code < code; });
+    const auto g = m_groups.cbegin() + groupIndex(classCode);
     if (g == m_groups.cend() || g->code != classCode)
         return Result<qint64>::failure(u"这个关键词不在表格中。"_s);
     const auto position = m_store.classPosition(classCode, id);
@@ -226,10 +239,8 @@ Status KeywordGridModel::insertRow(const Notice& n)
     const auto position = m_store.classPosition(n.classCode, n.id);
     if (!position)
         return Status::of(position);
-    auto g = std::lower_bound(m_groups.begin(), m_groups.end(), n.classCode,
-                              [](const Group& group, const QString& code) { return group.code < code; });
-    const qsizetype index = g - m_groups.begin();
-    if (g == m_groups.end() || g->code != n.classCode)
+    const qsizetype index = groupIndex(n.classCode);
+    if (index == m_groups.size() || m_groups.at(index).code != n.classCode)
         m_groups.insert(index, {n.classCode, 0, 0});
     restart(index);
     const qint64 row = m_groups.at(index).start + std::min(*position, m_groups.at(index).count);
@@ -247,8 +258,7 @@ Status KeywordGridModel::insertRow(const Notice& n)
 
 Status KeywordGridModel::removeRow(const Notice& n)
 {
-    const auto g = std::lower_bound(m_groups.begin(), m_groups.end(), n.classCode,
-                                    [](const Group& group, const QString& code) { return group.code < code; });
+    const auto g = m_groups.begin() + groupIndex(n.classCode);
     if (g == m_groups.end() || g->code != n.classCode)
         return {};
     const auto position = m_store.classPosition(n.classCode, n.id);
@@ -286,15 +296,27 @@ Status KeywordGridModel::sync()
     if (cleared || pending.size() > 1)
         return cleared && pending.size() == 1 ? Status() : load(m_code);
     const Notice& n = pending.first();
+    if (n.kind == Notice::Reload)
+        return load(m_code);
     // Another program may have changed the class as well, unannounced: then it too is read again.
     const auto counts = m_store.subtreeCounts(n.classCode);
     if (!counts)
         return Status::of(counts);
     const qint64 stored = !counts->isEmpty() && counts->first().code == n.classCode ? counts->first().count : 0;
-    const auto g = std::lower_bound(m_groups.cbegin(), m_groups.cend(), n.classCode,
-                                    [](const Group& group, const QString& code) { return group.code < code; });
-    const qint64 shown = g != m_groups.cend() && g->code == n.classCode ? g->count : 0;
+    const qsizetype g = groupIndex(n.classCode);
+    const qint64 shown = g < m_groups.size() && m_groups.at(g).code == n.classCode ? m_groups.at(g).count : 0;
     if (stored != shown + (n.kind == Notice::Filed ? 1 : -1))
         return load(m_code);
     return n.kind == Notice::Filed ? insertRow(n) : removeRow(n);
+}
+
+Status KeywordGridModel::refresh()
+{
+    if (m_code.isEmpty())
+        return {};
+    emit refreshing();
+    const Status loaded = load(m_code);
+    if (loaded)
+        emit refreshed();
+    return loaded;
 }

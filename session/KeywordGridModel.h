@@ -49,10 +49,14 @@ public:
     Status load(const QString& code);
     // Brings the rows up to date with the writes announced since the last load or sync.
     Status sync();
+    // Reads the subtree shown again, for what other windows changed; a view keeps its place across it.
+    Status refresh();
 
 signals:
     // A page of rows could not be read from the store; its cells stay empty.
     void readFailed(const QString& error) const;
+    void refreshing();
+    void refreshed();
 
 private:
     struct Group
@@ -68,7 +72,9 @@ private:
         {
             Filed,
             Left,
-            AllDeleted
+            AllDeleted,
+            // Many changed at once: the subtree is read again.
+            Reload
         } kind;
         qint64 id = 0;
         QString classCode;
@@ -81,6 +87,8 @@ private:
     static constexpr int AnchorEvery = 64;
 
     void notice(const Notice& n);
+    // Where the group of a class code is, or would be, in the groups' code order.
+    qsizetype groupIndex(const QString& classCode) const;
     bool inSubtree(const QString& classCode) const;
     // The group holding a row, by its start.
     qsizetype groupOf(qint64 row) const;

@@ -2,7 +2,7 @@
 
 #include "KeywordGridModel.h"
 #include "SuggestionLearner.h"
-#include "TeamRefresh.h"
+#include "TeamWatch.h"
 #include "store/ClassCode.h"
 #include "store/Store.h"
 
@@ -14,12 +14,24 @@ SortingSession::SortingSession(Store& conn, QObject* parent)
     , m_grid(new KeywordGridModel(conn, this))
     , m_history(new FilingHistory(conn, this))
     , m_learner(new SuggestionLearner(conn, this))
+    , m_team(new TeamWatch(*this, conn))
 {
     // The grid, the history and the suggestions follow the store.
     connect(m_grid, &KeywordGridModel::readFailed, this, &SortingSession::storeFailed);
     connect(m_learner, &SuggestionLearner::learnt, this, &SortingSession::showSuggestion);
     connect(m_history, &FilingHistory::refused, this, &SortingSession::message);
-    new TeamRefresh(conn, std::bind_front(&SortingSession::refreshFromStore, this), this);
+}
+
+void SortingSession::storeFailed(const QString& error)
+{
+    if (!m_team->offline())
+        emit message(error);
+}
+
+void SortingSession::check(const Status& done)
+{
+    if (!done)
+        storeFailed(done.error());
 }
 
 void SortingSession::Form_Load()
@@ -166,9 +178,7 @@ void SortingSession::LoadClassKeywords()
     if (SelCode.isEmpty())
         return;
     // The grid already shows this subtree: it changes by the rows written since.
-    const Status loaded = m_grid->loadedCode() == SelCode ? m_grid->sync() : m_grid->load(SelCode);
-    if (!loaded)
-        storeFailed(loaded.error());
+    check(m_grid->loadedCode() == SelCode ? m_grid->sync() : m_grid->load(SelCode));
 }
 
 void SortingSession::TakeBack(int gridRow)
@@ -187,8 +197,7 @@ void SortingSession::TakeBack(int gridRow)
     emit message(*returned == Store::Change::Gone ? u"这个关键词已不在数据库中。"_s
                                                   : u"这个关键词已不在这个分类中。"_s);
     // Someone else changed the row: the grid is read again.
-    if (const Status loaded = m_grid->load(m_grid->loadedCode()); !loaded)
-        storeFailed(loaded.error());
+    check(m_grid->refresh());
 }
 
 void SortingSession::DeleteKeyword()
@@ -207,8 +216,7 @@ void SortingSession::DeleteAllKeywords()
     if (const Status deleted = Conn.deleteAllKeywords(); !deleted)
         return storeFailed(deleted.error());
     // Every keyword is gone, so the grid lists none, whether a class is selected or not.
-    if (const Status synced = m_grid->sync(); !synced)
-        storeFailed(synced.error());
+    check(m_grid->sync());
     setKeyword(0, {});
 }
 
@@ -239,8 +247,11 @@ void SortingSession::Undo()
     const FilingHistory::Step step = m_history->undo();
     if (step.outcome != FilingHistory::Step::Done)
         return;
-    // As a take-back in the grid: the keyword is unsorted again and the current one.
-    setKeyword(step.row.id, step.row.keywords);
+    // One keyword as a take-back in the grid: it is unsorted again and the current one. Many go back to the pool.
+    if (step.rows.size() == 1)
+        setKeyword(step.rows.first().id, step.rows.first().keywords);
+    else if (KeyId == 0)
+        LoadNextKeyword();
     LoadClassKeywords();
 }
 
@@ -250,12 +261,35 @@ void SortingSession::Redo()
     const FilingHistory::Step step = m_history->redo();
     if (step.outcome != FilingHistory::Step::Done)
         return;
-    m_history->redone(fileInto(step.row.id, step.row.classcode, step.row.classname));
+    if (step.rows.size() > 1)
+        return afterFilingMany();
+    const KeywordRow& row = step.rows.first();
+    fileInto(row.id, row.classcode, row.classname);
+    m_history->redone();
     // A window holds one keyword: holding that one let go of the keyword shown. Hold it again (or nothing, when
     // none was shown), or move on if another window has taken it meanwhile.
-    if (shown != step.row.id) {
+    if (shown != row.id) {
         const auto again = Conn.holdKeyword(shown);
         if (shown != 0 && (!again || !*again))
+            LoadNextKeyword();
+    }
+    LoadClassKeywords();
+}
+
+std::optional<BulkFiling> SortingSession::FileMany(const QMap<QString, QList<qint64>>& idsByClass)
+{
+    const auto filed = m_history->fileMany(idsByClass);
+    check(Status::of(filed));
+    afterFilingMany();
+    return filed ? std::optional(*filed) : std::nullopt;
+}
+
+void SortingSession::afterFilingMany()
+{
+    // The current keyword may have been among them: then the loop moves on.
+    if (KeyId != 0) {
+        const auto current = Conn.keywordById(KeyId);
+        if (!current || !current->has_value() || (*current)->isSet != 0)
             LoadNextKeyword();
     }
     LoadClassKeywords();
@@ -269,7 +303,7 @@ void SortingSession::ShowFound(const KeywordRow& row)
         if (!held)
             return storeFailed(held.error());
         if (!*held)
-            return emit message(u"关键词“"_s + row.keywords + u"”正由另一个窗口设置。"_s);
+            return emit message(u"关键词“"_s + row.keywords + u"”正由另一个窗口设置，或已不是未分类的关键词。"_s);
         return setKeyword(row.id, row.keywords);
     }
     // Filed: its class is selected at its own level, and its row in the grid.
@@ -282,17 +316,4 @@ void SortingSession::ShowFound(const KeywordRow& row)
     if (!position)
         return storeFailed(position.error());
     emit gridRowFound(int(*position));
-}
-
-void SortingSession::refreshFromStore(bool classes, bool keywords)
-{
-    // Shown without moving the operator's selection or current keyword. A read that fails here is not the
-    // operator's doing: the next command they give reports it.
-    if (classes)
-        LoadClassList(SelCode, false);
-    if (keywords && !m_grid->loadedCode().isEmpty()) {
-        emit gridRefreshing();
-        if (m_grid->load(m_grid->loadedCode()))
-            emit gridRefreshed();
-    }
 }

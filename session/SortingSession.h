@@ -3,13 +3,18 @@
 #include "ClassLevel.h"
 #include "FilingHistory.h"
 #include "store/Rows.h"
+#include "store/rules/Rule.h"
 
+#include <QMap>
 #include <QObject>
 #include <QStringList>
+
+#include <optional>
 
 class KeywordGridModel;
 class Store;
 class SuggestionLearner;
+class TeamWatch;
 
 // The sorting loop without its window. It holds the level of classes listed and the class selected, the current
 // keyword, and the grid of keywords filed under the selected class; it files, takes back and deletes keywords,
@@ -69,6 +74,10 @@ public:
     void AcceptSuggestion();
     // A keyword found by its text: a filed one is shown in its class and grid row, an unsorted one made current.
     void ShowFound(const KeywordRow& row);
+    // Files keywords at once (those matching a rule, suggestions accepted) as one step of Ctrl+Z, into the classes
+    // their ids are listed under; keywords held by other windows of a team are left alone. What the store did, or
+    // nothing when it failed (and the operator was told).
+    std::optional<BulkFiling> FileMany(const QMap<QString, QList<qint64>>& idsByClass);
 
 signals:
     // The level was read again: its classes, the selection and the quick keys.
@@ -82,9 +91,6 @@ signals:
     void message(const QString& text);
     // A found keyword is at this row of the grid.
     void gridRowFound(int row);
-    // The grid is read again for what other windows changed; a view keeps its place across it.
-    void gridRefreshing();
-    void gridRefreshed();
 
 private:
     // Lists the level below parentCode instead of the one shown; false, keeping the one shown, when the store failed.
@@ -94,8 +100,10 @@ private:
     // keyword; true when it was filed.
     bool fileInto(qint64 id, const QString& code, const QString& title);
     void showSuggestion();
-    void storeFailed(const QString& error) { emit message(error); }
-    void refreshFromStore(bool classes, bool keywords);
+    // The store's words, unless its server is out of reach and said so already.
+    void storeFailed(const QString& error);
+    void check(const Status& done);
+    void afterFilingMany();
 
     Store& Conn;
     QString ParentCode;
@@ -107,4 +115,5 @@ private:
     KeywordGridModel* m_grid = nullptr;
     FilingHistory* m_history = nullptr;
     SuggestionLearner* m_learner = nullptr;
+    TeamWatch* m_team = nullptr;
 };

@@ -9,6 +9,8 @@ namespace {
 
 // Learnt when the session begins: at most this many of the newest filed keywords.
 constexpr qint64 LearnFrom = 1000000;
+// How many unsorted keywords the model looks at once it has learnt.
+constexpr int FitOn = 20000;
 
 } // namespace
 
@@ -18,6 +20,14 @@ SuggestionLearner::SuggestionLearner(Store& store, QObject* parent)
 {
     connect(&store, &Store::keywordFiled, this, &SuggestionLearner::learn);
     connect(&store, &Store::keywordUnfiled, this, &SuggestionLearner::forget);
+    connect(&store, &Store::keywordsFiled, this, [this](const QList<KeywordRow>& rows) {
+        for (const KeywordRow& row : rows)
+            learn(row);
+    });
+    connect(&store, &Store::keywordsUnfiled, this, [this](const QList<KeywordRow>& rows) {
+        for (const KeywordRow& row : rows)
+            forget(row);
+    });
 }
 
 SuggestionLearner::~SuggestionLearner()
@@ -36,6 +46,9 @@ void SuggestionLearner::start()
                 suggester->learn(code, keyword);
                 return !m_stop;
             });
+            // A sample of what waits to be filed sharpens the model and measures how sure it may be.
+            if (const auto unsorted = (*store)->pendingKeywords(FitOn); unsorted && !m_stop)
+                suggester->fit(*unsorted, &m_stop);
         }
         if (!m_stop)
             QMetaObject::invokeMethod(

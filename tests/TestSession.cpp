@@ -141,6 +141,31 @@ void TestSession::scripts_data()
                         u"undo => kw=solo filed=0"_s, u"deleteall => rows=0"_s, u"add fresh"_s, u"next => kw=fresh"_s,
                         u"redo => kw=fresh filed=0"_s};
 
+    QTest::newRow("filing many at once is one step")
+        << QStringList {u"1:a"_s, u"2:b"_s, u"3:c"_s, u"4:d@002"_s, u"5:e"_s}
+        << QStringList {u"start => key=1 sel=001"_s, u"click 002 => grid=4"_s,
+                        // The current keyword is among them: the loop moves on. One was filed already.
+                        u"many 002:1,2,4;003:5 => bulk=3/0/1 key=3 grid=4,2,1 row5=1|003|美食"_s,
+                        u"file => key=0 filed=5 msg=所有关键词已设置完毕！"_s, u"undo => key=3 filed=4"_s,
+                        u"undo => key=3 filed=1 grid=4 row1=0|| row2=0|| row5=0||"_s,
+                        u"redo => key=3 filed=4 grid=4,2,1"_s, u"undo => filed=1"_s,
+                        // Changed since by another program: left out, and said so.
+                        u"sql UPDATE Korvels SET isSet = 1, classcode = '004', classname = '健康' WHERE id = 2"_s,
+                        u"redo => msg~=个关键词在此后已被删除、改动或正由另一个窗口设置，没有恢复。 filed=4 grid=4,1"_s,
+                        u"many 009:3 => bulk=0/0/1 key=3"_s};
+
+    QTest::newRow("a team's server out of reach and back")
+        << QStringList {u"1:a"_s, u"2:b"_s, u"3:c"_s}
+        << QStringList {u"start => key=1"_s,
+                        u"offline down => msg=down"_s,
+                        u"refuse Korvels UPDATE"_s,
+                        u"file => key=1 filed=0"_s,
+                        u"online"_s,
+                        u"file => msg~=disk-says-no"_s,
+                        u"allow Korvels"_s,
+                        u"lost 2 => key=1"_s,
+                        u"lost 1 => msg=关键词“a”已由另一个窗口设置或删除，换到下一个关键词。"_s};
+
     QTest::newRow("found keywords") << QStringList {u"1:华为手机@001001"_s, u"2:壳"_s, u"3:孤儿@009"_s,
                                                     u"4:笔记本@001002001"_s, u"5:配件"_s}
                                     << QStringList {

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <limits>
 #include <vector>
 
@@ -34,8 +35,9 @@ public:
     void learn(const QString& classCode, const QString& keyword);
     // Takes back a filing learnt before; a pair never learnt (filed before the newest that were read) changes nothing.
     void forget(const QString& classCode, const QString& keyword);
-    // The heavy part, for a worker thread: learns from the unsorted keywords and calibrates the confidence.
-    void fit(const QStringList& unsorted = {});
+    // The heavy part, for a worker thread: learns from the unsorted keywords and calibrates the confidence. With
+    // stop set it ends early, leaving a model only fit to be thrown away.
+    void fit(const QStringList& unsorted = {}, const std::atomic<bool>* stop = nullptr);
 
     // The classes a keyword most likely belongs to, the likeliest first; none before anything is learnt.
     QStringList suggest(const QString& keyword, int howMany = 1) const;
@@ -70,8 +72,8 @@ private:
     // How much likelier the keyword lies among the chosen classes than elsewhere, as a log ratio.
     static double logOdds(const std::vector<double>& scores, const std::vector<char>& chosen);
     double confidenceOf(double logOdds) const;
-    void learnUnsorted(const QStringList& given);
-    void calibrate();
+    void learnUnsorted(const QStringList& given, const std::atomic<bool>* stop);
+    void calibrate(const std::atomic<bool>* stop);
 
     QStringList m_codes;
     QHash<QString, int> m_index;

@@ -17,16 +17,16 @@ constexpr qsizetype LeastSample = 20;
 
 } // namespace
 
-void Suggester::fit(const QStringList& unsorted)
+void Suggester::fit(const QStringList& unsorted, const std::atomic<bool>* stop)
 {
     m_counts.compact();
-    learnUnsorted(unsorted);
-    calibrate();
+    learnUnsorted(unsorted, stop);
+    calibrate(stop);
     m_counts.compact();
     m_learnt.settle();
 }
 
-void Suggester::learnUnsorted(const QStringList& given)
+void Suggester::learnUnsorted(const QStringList& given, const std::atomic<bool>* stop)
 {
     // Each keyword once, for its guess is taken back by its text.
     QStringList unsorted;
@@ -51,6 +51,8 @@ void Suggester::learnUnsorted(const QStringList& given)
         // Each keyword's likely classes under the model as it stands, then counted so in place of the last round's.
         std::vector<Shares> guessed(counted.size());
         for (qsizetype i = 0; i < unsorted.size(); ++i) {
+            if (stop && *stop)
+                return;
             Features::of(unsorted.at(i), fs);
             scores(fs, &counted[size_t(i)], score);
             const double top = *std::max_element(score.begin(), score.end());
@@ -80,7 +82,7 @@ void Suggester::learnUnsorted(const QStringList& given)
     }
 }
 
-void Suggester::calibrate()
+void Suggester::calibrate(const std::atomic<bool>* stop)
 {
     // Each sampled filed keyword is taken out of the counts, suggested for, and put back: its best class and the
     // runner-up, each with its log odds and whether it was the keyword's class.
@@ -88,6 +90,8 @@ void Suggester::calibrate()
     std::vector<quint32> fs;
     std::vector<double> score;
     for (const auto& [code, keyword] : std::as_const(m_sample)) {
+        if (stop && *stop)
+            return;
         const int index = m_index.value(code, -1);
         if (index < 0)
             continue;

@@ -51,9 +51,21 @@ SessionScript::SessionScript(Store& store, RawDb& raw, SortingSession& session)
     QObject::connect(&m_session, &SortingSession::gridRowFound, [this](int row) { m_found = row; });
 }
 
+// "002:1,2;003:5": ids of keywords listed under the classes to file them into.
+QMap<QString, QList<qint64>> idsByClass(const QString& spec)
+{
+    QMap<QString, QList<qint64>> ids;
+    for (const QString& part : spec.split(u';')) {
+        for (const QString& id : part.section(u':', 1).split(u','))
+            ids[part.section(u':', 0, 0)].append(id.toLongLong());
+    }
+    return ids;
+}
+
 // Actions: start, key C, click CODE, down, up, file (a right-click in the class list), back ROW (a right-click in
-// the grid), delete, deleteall, delclass, undo, redo, accept (F2), next, find ID, add TEXT,TEXT, wait (until
-// suggestions are learnt), sql STATEMENT (another program's change), refuse TABLE EVENT, allow TABLE.
+// the grid), delete, deleteall, delclass, undo, redo, accept (F2), next, find ID, add TEXT,TEXT, many
+// CODE:ID,ID;CODE:ID (filing at once), wait (until suggestions are learnt), sql STATEMENT (another program's change),
+// refuse TABLE EVENT, allow TABLE; and what a team's store announces: offline REASON, online, lost ID.
 bool SessionScript::act(const QString& action, const QString& argument)
 {
     SortingSession& s = m_session;
@@ -82,6 +94,11 @@ bool SessionScript::act(const QString& action, const QString& argument)
         {u"refuse"_s,
          [&] { m_raw.refuse(argument.section(u' ', 0, 0), argument.section(u' ', 1), u"disk-says-no"_s); }},
         {u"allow"_s, [&] { m_raw.allow(argument); }},
+        {u"many"_s, [&] { m_bulk = s.FileMany(idsByClass(argument)); }},
+        // What a team's store announces about its connection to the server.
+        {u"offline"_s, [&] { emit m_store.connectionLost(argument); }},
+        {u"online"_s, [&] { emit m_store.reconnected(); }},
+        {u"lost"_s, [&] { emit m_store.heldKeywordLost(argument.toLongLong()); }},
         {u"wait"_s, [&] { (void)QTest::qWaitFor([&] { return !s.suggested().isEmpty(); }, 10000); }},
     };
     const auto found = simple.find(action);
@@ -94,8 +111,9 @@ bool SessionScript::act(const QString& action, const QString& argument)
 // Fields: parent, sel, key (the current keyword's id), kw (its text), list (the titles of the level), keys (its
 // quick keys), grid (the ids of the grid's rows), gridRows (how many), sugg, took (whether the last key was a quick
 // key), msg (the messages shown, joined by |), shownWith (the grid's rows when the last message
-// was shown), found (the grid row of a found keyword), rowID (that keyword's isSet|classcode|classname, - when gone),
-// rows and filed (how many keywords, and how many filed), codes (every class code).
+// was shown), found (the grid row of a found keyword), bulk (filed/held/left out by the last many), rowID (that
+// keyword's isSet|classcode|classname, - when gone), rows and filed (how many keywords, and how many filed), codes
+// (every class code).
 QString SessionScript::field(const QString& name)
 {
     if (moreFields) {
@@ -128,6 +146,10 @@ QString SessionScript::field(const QString& name)
             parts << (name == u"list"_s ? c.title : c.qKey);
         return joined(parts);
     }
+    if (name == u"bulk"_s)
+        return !m_bulk
+            ? u"failed"_s
+            : u"%1/%2/%3"_s.arg(m_bulk->filed.size()).arg(m_bulk->held).arg(m_bulk->gone + m_bulk->classGone);
     if (name == u"gridRows"_s)
         return QString::number(s.gridModel()->dataRowCount());
     if (name == u"grid"_s) {

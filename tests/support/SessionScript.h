@@ -31,6 +31,7 @@ private:
     int m_rowsWhenShown = -1;
     int m_found = -1;
     bool m_took = false;
+    std::optional<BulkFiling> m_bulk;
 };
 
 // Classes for scripts: 001 数码 (1) with 001001 手机 (a) and 001002 电脑 (b), which has 001002001 笔记本 (n);

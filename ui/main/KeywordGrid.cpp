@@ -20,6 +20,9 @@ KeywordGrid::KeywordGrid(KeywordGridModel* model, QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     verticalHeader()->setDefaultSectionSize(20);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // What other windows of a team changed is shown where the operator was looking.
+    connect(model, &KeywordGridModel::refreshing, this, &KeywordGrid::keepPlace);
+    connect(model, &KeywordGridModel::refreshed, this, &KeywordGrid::restorePlace);
     // A reset gives every column the default width again; once loaded, the grid keeps its own widths.
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
         if (m_model->isConfigured()) {

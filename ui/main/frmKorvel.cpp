@@ -60,9 +60,6 @@ frmKorvel::frmKorvel(Store& conn, QWidget* parent)
     connect(s, &SortingSession::navigationChanged, this, &frmKorvel::UpdateNavButtons);
     connect(s, &SortingSession::keywordChanged, this, [this] { txtKey->setText(m_session->keyword()); });
     connect(s, &SortingSession::gridRowFound, Grid1, &KeywordGrid::showRow);
-    // What other windows of a team changed is shown where the operator was looking.
-    connect(s, &SortingSession::gridRefreshing, Grid1, &KeywordGrid::keepPlace);
-    connect(s, &SortingSession::gridRefreshed, Grid1, &KeywordGrid::restorePlace);
 }
 
 void frmKorvel::buildControls()

@@ -138,6 +138,8 @@ void TestFiles::csvColumnsAndQuoting()
             field = u'"' + field.replace(u"\""_s, u"\"\""_s) + u'"';
         csv += QString::number(i) + u',' + field + u",12\r\n"_s;
     }
+    // A quote inside a field that does not start with one is part of the text.
+    csv += u"99,5\" screen,1\r\n"_s;
     auto file = KeywordFile::open(write(u"export.csv"_s, csv.toUtf8()));
     QVERIFY_OK(file);
     QCOMPARE((*file)->kind(), KeywordFile::Kind::Csv);
@@ -146,7 +148,7 @@ void TestFiles::csvColumnsAndQuoting()
     QStringList expected = words;
     expected.removeLast();
     // A field with a line break gives a keyword a line, as pasted text would.
-    expected << u"two"_s << u"lines"_s;
+    expected << u"two"_s << u"lines"_s << u"5\" screen"_s;
     QCOMPARE(linesOf(**file), expected);
 
     // A keyword planner's export: UTF-16 with its mark, separated by tabs; without a choice, the first column.
@@ -444,8 +446,9 @@ void TestFiles::exportsStatsAndChecks()
     QCOMPARE(korvel({u"check"_s}).out, u"ok\n"_s);
     // Rows another program broke: each said, and the status says so.
     RawDb raw(m_store->path);
-    QVERIFY(raw.exec(u"UPDATE Korvels SET classcode = '009' WHERE keywords = '火锅'"_s));
     QVERIFY(raw.exec(u"UPDATE KeyClass SET maxnext = 0 WHERE code = '001'"_s));
+    QCOMPARE(korvel({u"check"_s}).status, 1);
+    QVERIFY(raw.exec(u"UPDATE Korvels SET classcode = '009' WHERE keywords = '火锅'"_s));
     QVERIFY(raw.exec(u"UPDATE KeyClass SET title = '手机 %3' WHERE code = '001001'"_s));
     const ProgramRun check = korvel({u"check"_s});
     QCOMPARE(check.status, 1);

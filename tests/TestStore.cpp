@@ -237,13 +237,22 @@ void TestStore::findComparesOnlyASCIILettersWithoutCase()
     QStringList words;
     for (int i = 0; i < 7; ++i)
         words << u"ÉA %1"_s.arg(i);
-    QVERIFY_OK(m_store->insertKeywords(words << u"éa 真的"_s << u"éA 也是"_s));
-    const auto found = m_store->findKeywords(u"éa"_s, 3);
-    QVERIFY_OK(found);
-    QStringList texts;
-    for (const FoundKeyword& f : *found)
-        texts << f.row.keywords;
-    QCOMPARE(texts, QStringList({u"éa 真的"_s, u"éA 也是"_s}));
+    QVERIFY_OK(m_store->insertKeywords(words << u"éa 真的"_s << u"éA 也是"_s << u"a_b"_s << u"axb"_s << u"5%"_s
+                                             << u"50"_s << u"x y"_s << u"xy"_s));
+    const auto texts = [this](const QString& text) {
+        const auto found = m_store->findKeywords(text, 3);
+        if (!found)
+            return QStringList(found.error());
+        QStringList out;
+        for (const FoundKeyword& f : *found)
+            out << f.row.keywords;
+        return out;
+    };
+    QCOMPARE(texts(u"éa"_s), QStringList({u"éa 真的"_s, u"éA 也是"_s}));
+    // A pattern's wildcards are plain characters, and a space at either end of the text counts.
+    QCOMPARE(texts(u"_"_s), QStringList(u"a_b"_s));
+    QCOMPARE(texts(u"%"_s), QStringList(u"5%"_s));
+    QCOMPARE(texts(u" y"_s) + texts(u"X "_s), QStringList({u"x y"_s, u"x y"_s}));
 }
 
 void TestStore::copiesArriveExactBothWays()

@@ -71,11 +71,13 @@ void TestBulkAccept::accepting_data()
 {
     QTest::addColumn<QStringList>("script");
     // Fields: state, listed (each class listed with its count), deeper; actions: learnt, bulk (scored to its end),
-    // threshold P, drop ID (a keyword), dropclass CODE, fileall.
+    // stopped (stopped at once), threshold P, drop ID (a keyword), dropclass CODE, fileall, hold ID (another window).
     QTest::newRow("not learnt yet") << QStringList {u"bulk => state=Learning listed="_s};
     QTest::newRow("filed as one step, taken back as one")
-        << QStringList {u"start => key=201"_s, u"learnt"_s, u"bulk => state=Done listed=002:10,003:10 deeper=10"_s,
-                        u"drop 215 => listed=002:9,003:10"_s, u"dropclass 003 => listed=002:9"_s,
+        << QStringList {u"start => key=201"_s, u"learnt"_s, u"stopped => state=Stopped"_s,
+                        u"bulk => state=Done listed=002:10,003:10 deeper=10"_s, u"threshold 1 => listed= deeper=0"_s,
+                        u"threshold 0.9 => listed=002:10,003:10 deeper=10"_s, u"drop 215 => listed=002:9,003:10"_s,
+                        u"dropclass 003 => listed=002:9"_s,
                         // Dropped keywords stay out whatever the threshold.
                         u"threshold 0.5 => listed=002:9 deeper=10"_s,
                         u"fileall => msg= filed=174 row211=1|002|汽车 row215=0|| row221=0|| listed="_s,
@@ -132,11 +134,13 @@ void TestBulkAccept::accepting()
         };
         if (action == u"learnt"_s)
             return QTest::qWaitFor([&] { return session.suggester() != nullptr; }, 20000);
-        if (action == u"bulk"_s) {
+        if (action == u"bulk"_s || action == u"stopped"_s) {
             bulk = std::make_unique<BulkAcceptance>(session, *m_store);
             new QAbstractItemModelTester(bulk.get(), QAbstractItemModelTester::FailureReportingMode::QtTest,
                                          bulk.get());
             bulk->start();
+            if (action == u"stopped"_s)
+                bulk->stop();
             return QTest::qWaitFor([&] { return bulk->state() != BulkAcceptance::State::Scoring; }, 20000);
         }
         if (action == u"threshold"_s)

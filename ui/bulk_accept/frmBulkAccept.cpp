@@ -17,6 +17,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// Lists this short open with every class expanded.
+constexpr qint64 ExpandedUpTo = 5000;
+
 constexpr Placement Layout[] = {
     {u"lblLevel", 120, 150, 7260, 300},      {u"lblThreshold", 120, 570, 1500, 300},
     {u"spnThreshold", 1620, 520, 1100, 360}, {u"lstSuggestions", 120, 1000, 7260, 4200},
@@ -77,6 +80,12 @@ frmBulkAccept::frmBulkAccept(SortingSession& session, Store& conn, QWidget* pare
     place(this, Layout);
 
     connect(m_bulk, &BulkAcceptance::changed, this, &frmBulkAccept::draw);
+    // A list read anew starts at its first row, so that Delete has a row to leave out.
+    connect(m_bulk, &QAbstractItemModel::modelReset, this, [this] {
+        if (m_bulk->listed() <= ExpandedUpTo)
+            lstSuggestions->expandAll();
+        lstSuggestions->setCurrentIndex(m_bulk->index(0, 0));
+    });
     connect(m_bulk, &BulkAcceptance::progressed, this, &frmBulkAccept::drawProgress);
     connect(spnThreshold, &QDoubleSpinBox::valueChanged, m_bulk, &BulkAcceptance::setThreshold);
     connect(cmdStop, &QPushButton::clicked, m_bulk, &BulkAcceptance::stop);

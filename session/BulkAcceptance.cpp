@@ -118,10 +118,14 @@ void BulkAcceptance::placeThreshold()
 
 void BulkAcceptance::setThreshold(double threshold)
 {
+    threshold = std::max(threshold, LeastThreshold);
     if (threshold == m_threshold)
         return;
+    m_threshold = threshold;
+    // Nothing is listed while scoring goes on: the threshold is placed when it ends.
+    if (m_state == State::Scoring)
+        return emit changed();
     beginResetModel();
-    m_threshold = std::max(threshold, LeastThreshold);
     placeThreshold();
     endResetModel();
     emit changed();

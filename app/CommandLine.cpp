@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "Module1.h"
 #include "RuleCommands.h"
+#include "SuggestCommand.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -14,7 +15,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QStringList CommandNames = {u"import"_s, u"export"_s, u"stats"_s, u"check"_s, u"rule"_s, u"terms"_s};
+const QStringList CommandNames
+    = {u"import"_s, u"export"_s, u"stats"_s, u"check"_s, u"rule"_s, u"terms"_s, u"suggest"_s};
 
 int usage(const QString& text)
 {
@@ -40,6 +42,7 @@ int runKorvel(int argc, char** argv)
         u"  check                  check the store's schema and rows\n"
         u"  rule --class CODE      file every unsorted keyword that matches a rule into a class\n"
         u"  terms                  the terms most unsorted keywords hold, with how many hold each\n"
+        u"  suggest                each unsorted keyword's likeliest class of a level, with its confidence\n"
         u"Exit status: 0 done, 1 the store failed, 2 bad input (nothing written)."_s);
     parser.addHelpOption();
     parser.addVersionOption();
@@ -71,13 +74,18 @@ int runKorvel(int argc, char** argv)
                                       u"UTF-16LE, UTF-16BE, GB18030, ...); a mark always wins."_s,
                                       u"name"_s);
     const QCommandLineOption classCode(
-        u"class"_s, u"export: only the keywords filed under this class and below; rule: the class to file into."_s,
+        u"class"_s,
+        u"export: only the keywords filed under this class and below; rule: the class to file into; suggest: "
+        u"suggest among the classes below this one (default: the top level)."_s,
         u"code"_s);
-    const QCommandLineOption json(u"json"_s, u"stats, terms: as JSON."_s);
+    const QCommandLineOption json(u"json"_s, u"stats, terms, suggest: as JSON."_s);
     parser.addOptions({db, init, sample, copy, grant, keepDuplicates, column, skipHeader, encoding, classCode, json});
     const RuleCommands::Options ruleOptions;
     parser.addOptions(ruleOptions.list());
-    parser.addPositionalArgument(u"command"_s, u"import, export, stats, check, rule or terms; none opens the window."_s,
+    const SuggestCommand::Options suggestOptions;
+    parser.addOptions(suggestOptions.list());
+    parser.addPositionalArgument(u"command"_s,
+                                 u"import, export, stats, check, rule, terms or suggest; none opens the window."_s,
                                  u"[command [arguments]]"_s);
 
     const bool parsed = parser.parse(arguments);
@@ -90,9 +98,9 @@ int runKorvel(int argc, char** argv)
                                                                 {&column, u"import"_s},
                                                                 {&skipHeader, u"import"_s},
                                                                 {&encoding, u"import"_s},
-                                                                {&classCode, u"export or rule"_s},
-                                                                {&json, u"stats or terms"_s}}
-        + ruleOptions.belongs();
+                                                                {&classCode, u"export or rule or suggest"_s},
+                                                                {&json, u"stats or terms or suggest"_s}}
+        + ruleOptions.belongs() + suggestOptions.belongs();
     const QString given = parser.isSet(init) ? u"--init"_s : command;
     QString misplaced;
     for (const auto& [option, with] : belongs) {
@@ -149,6 +157,9 @@ int runKorvel(int argc, char** argv)
                                 : usage(u"export takes one file"_s);
     if (command == u"rule"_s || command == u"terms"_s)
         return RuleCommands::run(command, store, parser, ruleOptions, parser.value(classCode), parser.isSet(json));
+    if (command == u"suggest"_s)
+        return Commands::flushed(
+            SuggestCommand::run(store, parser, suggestOptions, parser.value(classCode), parser.isSet(json)));
     if (!rest.isEmpty())
         return usage(u"%1 takes no arguments"_s.arg(command));
     return Commands::flushed(command == u"stats"_s ? Commands::stats(store, parser.isSet(json))

@@ -226,6 +226,11 @@ void SortingSession::showSuggestion()
     emit suggestionChanged();
 }
 
+std::shared_ptr<const Suggester> SortingSession::suggester() const
+{
+    return m_learner->snapshot();
+}
+
 void SortingSession::AcceptSuggestion()
 {
     if (KeyId == 0)

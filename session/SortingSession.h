@@ -9,10 +9,12 @@
 #include <QObject>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 class KeywordGridModel;
 class Store;
+class Suggester;
 class SuggestionLearner;
 class TeamWatch;
 
@@ -43,6 +45,9 @@ public:
     // The class suggested for the current keyword; empty for none.
     const QString& suggested() const { return m_suggested; }
     KeywordGridModel* gridModel() const { return m_grid; }
+    // The suggestions' model as it stands, to read on another thread (it never changes under its reader); nothing
+    // until what was filed before the session began has been learnt.
+    std::shared_ptr<const Suggester> suggester() const;
     // This session's filings, and the minutes since the first of them.
     qint64 filings() const { return m_history->filings(); }
     double minutes() const { return m_history->minutes(); }

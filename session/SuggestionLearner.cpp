@@ -2,17 +2,9 @@
 
 #include "store/Store.h"
 #include "store/suggest/Suggester.h"
+#include "store/suggest/Training.h"
 
 #include <QThread>
-
-namespace {
-
-// Learnt when the session begins: at most this many of the newest filed keywords.
-constexpr qint64 LearnFrom = 1000000;
-// How many unsorted keywords the model looks at once it has learnt.
-constexpr int FitOn = 20000;
-
-} // namespace
 
 SuggestionLearner::SuggestionLearner(Store& store, QObject* parent)
     : QObject(parent)
@@ -40,19 +32,16 @@ SuggestionLearner::~SuggestionLearner()
 void SuggestionLearner::start()
 {
     m_thread.reset(QThread::create([this] {
-        auto suggester = std::make_shared<Suggester>();
+        // A store that cannot be read leaves a model that has learnt nothing.
+        std::shared_ptr<Suggester> suggester;
         if (auto store = openStore(m_location)) {
-            (void)(*store)->readFiled(LearnFrom, [&](const QString& code, const QString& keyword) {
-                suggester->learn(code, keyword);
-                return !m_stop;
-            });
-            // A sample of what waits to be filed sharpens the model and measures how sure it may be.
-            if (const auto unsorted = (*store)->pendingKeywords(FitOn); unsorted && !m_stop)
-                suggester->fit(*unsorted, &m_stop);
+            if (auto learnt = Training::learnt(**store, &m_stop))
+                suggester = std::move(learnt).value();
         }
         if (!m_stop)
             QMetaObject::invokeMethod(
-                this, [this, suggester] { adopt(suggester); }, Qt::QueuedConnection);
+                this, [this, suggester] { adopt(suggester ? suggester : std::make_shared<Suggester>()); },
+                Qt::QueuedConnection);
     }));
     // Learning gives way to the operator's own work.
     m_thread->start(QThread::LowestPriority);
@@ -67,14 +56,33 @@ void SuggestionLearner::adopt(std::shared_ptr<Suggester> suggester)
     emit learnt();
 }
 
+Suggester* SuggestionLearner::changing()
+{
+    // A snapshot handed out is never changed under its reader: the model changes as a copy of its own.
+    if (m_suggester && m_suggester.use_count() > 1)
+        m_suggester = std::make_shared<Suggester>(*m_suggester);
+    return m_suggester.get();
+}
+
 void SuggestionLearner::learn(const KeywordRow& row)
 {
-    m_suggester ? m_suggester->learn(row.classcode, row.keywords) : m_pending.append({row, true});
+    if (Suggester* model = changing())
+        model->learn(row.classcode, row.keywords);
+    else
+        m_pending.append({row, true});
 }
 
 void SuggestionLearner::forget(const KeywordRow& row)
 {
-    m_suggester ? m_suggester->forget(row.classcode, row.keywords) : m_pending.append({row, false});
+    if (Suggester* model = changing())
+        model->forget(row.classcode, row.keywords);
+    else
+        m_pending.append({row, false});
+}
+
+std::shared_ptr<const Suggester> SuggestionLearner::snapshot() const
+{
+    return m_suggester;
 }
 
 QString SuggestionLearner::suggest(const QString& keyword) const

@@ -27,6 +27,9 @@ public:
     void start();
     // The likeliest class of a keyword; empty before anything is learnt.
     QString suggest(const QString& keyword) const;
+    // The model as it stands, for reading on another thread: it never changes while a reader holds it (filings
+    // learnt meanwhile go to a copy). Nothing until what was filed before the session began has been learnt.
+    std::shared_ptr<const Suggester> snapshot() const;
 
 signals:
     // What was filed before the session began has been learnt.
@@ -34,6 +37,9 @@ signals:
 
 private:
     void adopt(std::shared_ptr<Suggester> suggester);
+    // The model to learn into, made a copy of its own first when a snapshot of it is held; nothing before it is
+    // built.
+    Suggester* changing();
     void learn(const KeywordRow& row);
     void forget(const KeywordRow& row);
 

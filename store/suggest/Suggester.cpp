@@ -191,6 +191,32 @@ QList<double> Suggester::confidences(const QString& keyword, const QStringList& 
     return result;
 }
 
+Suggestion Suggester::bestAmong(const QString& keyword, const QStringList& subtrees) const
+{
+    std::vector<double> score;
+    scores(keyword, score);
+    // The likeliest subtree by its log odds: calibrated confidences may tie where the fit is flat.
+    Suggestion best;
+    double bestOdds = Impossible;
+    std::vector<char> chosen(score.size());
+    for (const QString& root : subtrees) {
+        bool any = false;
+        for (size_t c = 0; c < score.size(); ++c) {
+            chosen[c] = ClassCode::isInSubtree(m_codes.at(qsizetype(c)), root) ? 1 : 0;
+            any = any || (chosen[c] && score[c] != Impossible);
+        }
+        if (!any)
+            continue;
+        if (const double odds = logOdds(score, chosen); odds > bestOdds) {
+            bestOdds = odds;
+            best.code = root;
+        }
+    }
+    if (bestOdds != Impossible)
+        best.confidence = confidenceOf(bestOdds);
+    return best;
+}
+
 double Suggester::confidence(const QString& keyword, const QString& subtree) const
 {
     return confidences(keyword, {subtree}).value(0);

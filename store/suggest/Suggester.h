@@ -43,7 +43,10 @@ public:
     QStringList suggest(const QString& keyword, int howMany = 1) const;
     // The likeliest class and the confidence that it is right; an empty code before anything is learnt.
     Suggestion best(const QString& keyword) const;
-    // The confidence that the keyword belongs somewhere in each subtree (a class code, its descendants included).
+    // The subtree (a class code, its descendants included) the keyword most likely lies in, and the confidence that
+    // it does; an empty code when no class of any of them has learnt anything.
+    Suggestion bestAmong(const QString& keyword, const QStringList& subtrees) const;
+    // The confidence that the keyword belongs somewhere in each subtree.
     QList<double> confidences(const QString& keyword, const QStringList& subtrees) const;
     double confidence(const QString& keyword, const QString& subtree) const;
 

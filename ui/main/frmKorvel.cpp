@@ -14,6 +14,7 @@
 #include "ui/Modal.h"
 #include "ui/Product.h"
 #include "ui/add_words/frmAddWords.h"
+#include "ui/bulk_accept/frmBulkAccept.h"
 #include "ui/class_editor/frmSetClass.h"
 #include "ui/export/ExportFlow.h"
 #include "ui/find/frmFind.h"
@@ -188,6 +189,7 @@ bool frmKorvel::CommandKey(const QKeyEvent& key)
              Modal::exec(keys);
          }},
         {QKeyCombination(Qt::Key_F2), [this] { m_session->AcceptSuggestion(); }},
+        {QKeyCombination(Qt::Key_F6), [this] { frmBulkAccept::run(*m_session, Conn, this); }},
         {QKeyCombination(Qt::Key_F5),
          [this] {
              frmProgress progress(Conn, this);

@@ -173,6 +173,16 @@ Suggestion Suggester::best(const QString& keyword) const
     return {m_codes.at(top - score.begin()), confidenceOf(logOdds(score, chosen))};
 }
 
+bool Suggester::choose(const QString& root, const std::vector<double>& score, std::vector<char>& chosen) const
+{
+    bool any = false;
+    for (size_t c = 0; c < score.size(); ++c) {
+        chosen[c] = ClassCode::isInSubtree(m_codes.at(qsizetype(c)), root) ? 1 : 0;
+        any = any || (chosen[c] && score[c] != Impossible);
+    }
+    return any;
+}
+
 QList<double> Suggester::confidences(const QString& keyword, const QStringList& subtrees) const
 {
     std::vector<double> score;
@@ -180,13 +190,8 @@ QList<double> Suggester::confidences(const QString& keyword, const QStringList& 
     QList<double> result;
     std::vector<char> chosen(score.size());
     for (const QString& root : subtrees) {
-        bool any = false;
-        for (size_t c = 0; c < score.size(); ++c) {
-            chosen[c] = ClassCode::isInSubtree(m_codes.at(qsizetype(c)), root) ? 1 : 0;
-            any = any || (chosen[c] && score[c] != Impossible);
-        }
         // No class learnt there: nothing says the keyword belongs there.
-        result << (any ? confidenceOf(logOdds(score, chosen)) : 0.0);
+        result << (choose(root, score, chosen) ? confidenceOf(logOdds(score, chosen)) : 0.0);
     }
     return result;
 }
@@ -200,12 +205,7 @@ Suggestion Suggester::bestAmong(const QString& keyword, const QStringList& subtr
     double bestOdds = Impossible;
     std::vector<char> chosen(score.size());
     for (const QString& root : subtrees) {
-        bool any = false;
-        for (size_t c = 0; c < score.size(); ++c) {
-            chosen[c] = ClassCode::isInSubtree(m_codes.at(qsizetype(c)), root) ? 1 : 0;
-            any = any || (chosen[c] && score[c] != Impossible);
-        }
-        if (!any)
+        if (!choose(root, score, chosen))
             continue;
         if (const double odds = logOdds(score, chosen); odds > bestOdds) {
             bestOdds = odds;

@@ -73,6 +73,8 @@ private:
     void scores(const QString& keyword, std::vector<double>& out) const;
     void scores(const std::vector<quint32>& features, const Shares* own, std::vector<double>& out) const;
     // How much likelier the keyword lies among the chosen classes than elsewhere, as a log ratio.
+    // Marks the classes of a subtree; false when none of them has been learnt.
+    bool choose(const QString& root, const std::vector<double>& score, std::vector<char>& chosen) const;
     static double logOdds(const std::vector<double>& scores, const std::vector<char>& chosen);
     double confidenceOf(double logOdds) const;
     void learnUnsorted(const QStringList& given, const std::atomic<bool>* stop);

@@ -70,11 +70,15 @@ int runKorvel(int argc, char** argv)
                                       u"import: the encoding of the files without a byte-order mark (UTF-8, "
                                       u"UTF-16LE, UTF-16BE, GB18030, ...); a mark always wins."_s,
                                       u"name"_s);
+    const QCommandLineOption applyRules(u"apply-rules"_s,
+                                        u"import: file the new keywords by the saved rules right after they are "
+                                        u"added (done anyway when the rule window asked for it)."_s);
     const QCommandLineOption classCode(
         u"class"_s, u"export: only the keywords filed under this class and below; rule: the class to file into."_s,
         u"code"_s);
     const QCommandLineOption json(u"json"_s, u"stats, terms: as JSON."_s);
-    parser.addOptions({db, init, sample, copy, grant, keepDuplicates, column, skipHeader, encoding, classCode, json});
+    parser.addOptions(
+        {db, init, sample, copy, grant, keepDuplicates, column, skipHeader, encoding, applyRules, classCode, json});
     const RuleCommands::Options ruleOptions;
     parser.addOptions(ruleOptions.list());
     parser.addPositionalArgument(u"command"_s, u"import, export, stats, check, rule or terms; none opens the window."_s,
@@ -90,6 +94,7 @@ int runKorvel(int argc, char** argv)
                                                                 {&column, u"import"_s},
                                                                 {&skipHeader, u"import"_s},
                                                                 {&encoding, u"import"_s},
+                                                                {&applyRules, u"import"_s},
                                                                 {&classCode, u"export or rule"_s},
                                                                 {&json, u"stats or terms"_s}}
         + ruleOptions.belongs();
@@ -136,6 +141,7 @@ int runKorvel(int argc, char** argv)
         options.keepDuplicates = parser.isSet(keepDuplicates);
         options.skipHeader = parser.isSet(skipHeader);
         options.encoding = parser.value(encoding);
+        options.applyRules = parser.isSet(applyRules);
         if (parser.isSet(column)) {
             bool number = false;
             options.column = parser.value(column).toInt(&number);

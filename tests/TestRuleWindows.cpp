@@ -107,14 +107,14 @@ void TestRuleWindows::savedRulesFileANewBatch()
     drive({{u"frmRule"_s, [](QDialog& d) {
                 QVERIFY(!in<QCheckBox>(d, u"chkOnBatch"_s)->isChecked());
                 for (const auto& [words, path] :
-                     {std::pair {u"手机"_s, u"1"_s}, {u"壳"_s, u"2"_s}, {u"咖啡"_s, u"2h"_s}}) {
+                     {std::pair {u"壳"_s, u"2"_s}, {u"手机"_s, u"1"_s}, {u"咖啡"_s, u"2h"_s}}) {
                     in<QLineEdit>(d, u"txtAll"_s)->setText(words);
                     in<QLineEdit>(d, u"txtPath"_s)->setText(path);
                     keyIn(d, u"txtAll"_s, Qt::Key_S, Qt::ControlModifier);
                 }
                 auto* saved = in<QListWidget>(d, u"lstSaved"_s);
                 QCOMPARE(saved->count(), 3);
-                QCOMPARE(saved->item(1)->text(), u"美食：全部包含 壳"_s);
+                QCOMPARE(saved->item(0)->text(), u"美食：全部包含 壳"_s);
                 saved->setFocus();
                 saved->setCurrentRow(2);
                 keyIn(d, u"lstSaved"_s, Qt::Key_Delete);
@@ -130,7 +130,7 @@ void TestRuleWindows::savedRulesFileANewBatch()
     // Only the batch is filed, a keyword two rules match by the older one, and by no rule deleted.
     const QStringList batch = {u"小米手机|"_s, u"麻辣火锅|"_s, u"手机壳套|"_s, u"咖啡|"_s, u"钢化壳|"_s};
     QCOMPARE(filed(),
-             before + QStringList({u"小米手机|001"_s, batch[1], u"手机壳套|001"_s, batch[3], u"钢化壳|002"_s}));
+             before + QStringList({u"小米手机|001"_s, batch[1], u"手机壳套|002"_s, batch[3], u"钢化壳|002"_s}));
     QTest::keyClick(txtKey(), Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(filed(), before + batch);
 

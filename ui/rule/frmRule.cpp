@@ -220,7 +220,7 @@ std::optional<ClassRow> frmRule::currentTarget()
         return std::nullopt;
     }
     const ClassRow& chosen = m_session.classes().at(selected);
-    lblTarget->setText(ClassCode::shownPath(chosen.path));
+    lblTarget->setText(ClassCode::shownPath(chosen.path) + u"（分类列表中选定的）"_s);
     return chosen;
 }
 

@@ -54,8 +54,8 @@ frmTerms::frmTerms(Store& conn, SortingSession& session, QWidget* parent)
     lstTerms->setRootIsDecorated(false);
     lstTerms->setUniformRowHeights(true);
     lstTerms->setAllColumnsShowFocus(true);
-    lstTerms->setColumnWidth(0, twips(3300));
-    lstTerms->setColumnWidth(1, twips(1500));
+    lstTerms->setColumnWidth(0, twips(2900));
+    lstTerms->setColumnWidth(1, twips(1300));
     cmdRule = named(new QPushButton(u"按此词归类 (Enter)"_s, this), u"cmdRule"_s);
     cmdClass = named(new QPushButton(u"建立分类 (Insert)"_s, this), u"cmdClass"_s);
     cmdExit = named(new QPushButton(u"关闭 (Esc)"_s, this), u"cmdExit"_s);

@@ -67,7 +67,8 @@ Status addSavedRules(Connection& c)
 // What version 4 added: the store's own settings, a value by name.
 Status addSettings(Connection& c)
 {
-    return c.run(u"CREATE TABLE IF NOT EXISTS Settings (name TEXT PRIMARY KEY, value TEXT NOT NULL DEFAULT '')"_s);
+    return c.run(
+        u"CREATE TABLE IF NOT EXISTS Settings (name TEXT PRIMARY KEY, value TEXT NOT NULL DEFAULT '') WITHOUT ROWID"_s);
 }
 
 const QStringList KeyClassColumns = {u"id"_s, u"code"_s, u"title"_s, u"qKey"_s, u"maxnext"_s, u"path"_s};

@@ -48,7 +48,7 @@ constexpr Key Keys[] = {
     {u"Enter、双击", u"选定：显示其分类和所在行，或设为当前关键词"},
     {u"Esc", u"关闭"},
     {u"按规则归类", u""},
-    {u"Ctrl+Enter", u"把符合规则的关键词全部归入目标分类（Ctrl+Z 整体撤销）"},
+    {u"Ctrl+Enter", u"全部归入目标分类（Ctrl+Z 整体撤销）"},
     {u"Ctrl+S", u"保存规则及其分类"},
     {u"Delete（在保存的规则中）", u"删除所选的规则"},
     {u"Esc", u"关闭"},

@@ -73,13 +73,17 @@ int runKorvel(int argc, char** argv)
                                       u"import: the encoding of the files without a byte-order mark (UTF-8, "
                                       u"UTF-16LE, UTF-16BE, GB18030, ...); a mark always wins."_s,
                                       u"name"_s);
+    const QCommandLineOption applyRules(u"apply-rules"_s,
+                                        u"import: file the new keywords by the saved rules right after they are "
+                                        u"added (done anyway when the rule window asked for it)."_s);
     const QCommandLineOption classCode(
         u"class"_s,
         u"export: only the keywords filed under this class and below; rule: the class to file into; suggest: "
         u"suggest among the classes below this one (default: the top level)."_s,
         u"code"_s);
     const QCommandLineOption json(u"json"_s, u"stats, terms, suggest: as JSON."_s);
-    parser.addOptions({db, init, sample, copy, grant, keepDuplicates, column, skipHeader, encoding, classCode, json});
+    parser.addOptions(
+        {db, init, sample, copy, grant, keepDuplicates, column, skipHeader, encoding, applyRules, classCode, json});
     const RuleCommands::Options ruleOptions;
     parser.addOptions(ruleOptions.list());
     const SuggestCommand::Options suggestOptions;
@@ -98,6 +102,7 @@ int runKorvel(int argc, char** argv)
                                                                 {&column, u"import"_s},
                                                                 {&skipHeader, u"import"_s},
                                                                 {&encoding, u"import"_s},
+                                                                {&applyRules, u"import"_s},
                                                                 {&classCode, u"export or rule or suggest"_s},
                                                                 {&json, u"stats or terms or suggest"_s}}
         + ruleOptions.belongs() + suggestOptions.belongs();
@@ -144,6 +149,7 @@ int runKorvel(int argc, char** argv)
         options.keepDuplicates = parser.isSet(keepDuplicates);
         options.skipHeader = parser.isSet(skipHeader);
         options.encoding = parser.value(encoding);
+        options.applyRules = parser.isSet(applyRules);
         if (parser.isSet(column)) {
             bool number = false;
             options.column = parser.value(column).toInt(&number);

@@ -1,7 +1,6 @@
 #include "Commands.h"
 
 #include "CommandSupport.h"
-
 #include "store/ClassCode.h"
 #include "store/Copy.h"
 #include "store/SampleData.h"
@@ -96,6 +95,10 @@ int import(const QString& location, const QStringList& paths, const ImportOption
     const auto store = openedStore(location, status);
     if (!store)
         return status;
+    const auto before = store->lastKeywordId();
+    const auto wanted = store->rulesOnNewBatches();
+    if (!before || !wanted)
+        return fail(StoreFailed, !before ? before.error() : wanted.error());
     FileLines source(std::move(files));
     Batch batch(*store, !options.keepDuplicates);
     batch.onChunk
@@ -104,12 +107,20 @@ int import(const QString& location, const QStringList& paths, const ImportOption
     const Status stored = batch.run(source, cancel);
     progressDone();
     const Batch::Counts& counts = batch.counts();
-    const QString report = u"added %1 keywords, %2 duplicates left out"_s.arg(QString::number(counts.added),
-                                                                              QString::number(counts.duplicates));
+    QString report = u"added %1 keywords, %2 duplicates left out"_s.arg(QString::number(counts.added),
+                                                                        QString::number(counts.duplicates));
     if (!stored)
         return fail(StoreFailed,
                     u"%1; stopped by the store, %2 lines not added: %3"_s.arg(
                         report, QString::number(counts.unprocessed), stored.error()));
+    if ((options.applyRules || *wanted) && counts.added > 0) {
+        const auto applied = store->applySavedRules(*before);
+        if (!applied)
+            return fail(StoreFailed, u"%1; the saved rules failed: %2"_s.arg(report, applied.error()));
+        report += u"; %1 filed by saved rules"_s.arg(applied->filed);
+        if (applied->held > 0)
+            report += u", %1 held by other windows left alone"_s.arg(applied->held);
+    }
     say(stdout, report);
     return Done;
 }

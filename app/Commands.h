@@ -20,6 +20,8 @@ struct ImportOptions
     bool skipHeader = false;
     // Empty: each file tells its own.
     QString encoding;
+    // The saved rules file the new keywords right after they are added (as they do anyway when the store says so).
+    bool applyRules = false;
 };
 
 int init(const QString& store, bool sample);

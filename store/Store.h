@@ -106,6 +106,14 @@ public:
     // Applies every saved rule, oldest first, to the unsorted keywords with ids above afterId (a batch just
     // added): each files what it matches into its class; a keyword two rules match goes where the older says.
     Result<RulesApplied> applySavedRules(qint64 afterId);
+    // What applySavedRules would file, for a caller that files it its own way (as one step of Ctrl+Z).
+    Result<SavedRuleMatches> savedRuleMatches(qint64 afterId);
+    // Whether the saved rules file every new batch right after it is added. The store keeps it, beside the rules
+    // themselves, so every window of a team that adds a batch does the same.
+    virtual Result<bool> rulesOnNewBatches() = 0;
+    virtual Status setRulesOnNewBatches(bool on) = 0;
+    // The highest keyword id there is, 0 for none: a batch added afterwards has ids above it.
+    virtual Result<qint64> lastKeywordId() = 0;
 
     // Every unsorted keyword with an id above afterId, by id, handed over as it is read; stops when cancel is set.
     virtual Status readUnsorted(qint64 afterId, const std::function<void(qint64 id, const QString& keyword)>& each,

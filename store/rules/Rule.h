@@ -4,6 +4,7 @@
 #include "store/Rows.h"
 
 #include <QList>
+#include <QMap>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -122,6 +123,15 @@ struct SavedRule
     qint64 id = 0;
     QString classCode;
     Rule rule;
+};
+
+// What the saved rules match in a batch: the ids each class would take, a keyword two rules match under the
+// older rule's class.
+struct SavedRuleMatches
+{
+    QMap<QString, QList<qint64>> idsByClass;
+    // Saved rules whose class is gone: they match nothing.
+    int withoutClass = 0;
 };
 
 // What the saved rules did to a batch.

@@ -48,3 +48,38 @@ Result<bool> SqlStore::deleteSavedRule(qint64 id)
         return deleted.as<bool>();
     return *deleted > 0;
 }
+
+namespace {
+
+const QString RulesOnNewBatches = u"rulesOnNewBatches"_s;
+
+} // namespace
+
+Result<bool> SqlStore::rulesOnNewBatches()
+{
+    bool on = false;
+    const Status read = m_connection.read(u"SELECT value FROM Settings WHERE name = ?"_s, {RulesOnNewBatches},
+                                          [&](const QSqlQuery& q) { on = q.value(0).toString() == u"1"_s; });
+    if (!read)
+        return read.as<bool>();
+    return on;
+}
+
+Status SqlStore::setRulesOnNewBatches(bool on)
+{
+    if (const Status safe = beforeWrite(); !safe)
+        return safe;
+    return Status::of(m_connection.execute(u"INSERT INTO Settings(name, value) VALUES (?, ?)"
+                                           u" ON CONFLICT(name) DO UPDATE SET value = excluded.value"_s,
+                                           {RulesOnNewBatches, on ? u"1"_s : u"0"_s}));
+}
+
+Result<qint64> SqlStore::lastKeywordId()
+{
+    qint64 id = 0;
+    const Status read = m_connection.read(u"SELECT coalesce(max(id), 0) FROM Korvels"_s, {},
+                                          [&](const QSqlQuery& q) { id = q.value(0).toLongLong(); });
+    if (!read)
+        return read.as<qint64>();
+    return id;
+}

@@ -39,6 +39,9 @@ public:
     Result<qint64> saveRule(const Rule& rule, const QString& classCode) override;
     Result<QList<SavedRule>> savedRules() override;
     Result<bool> deleteSavedRule(qint64 id) override;
+    Result<bool> rulesOnNewBatches() override;
+    Status setRulesOnNewBatches(bool on) override;
+    Result<qint64> lastKeywordId() override;
 
     Result<QList<ClassRow>> allClasses() override;
     Result<QList<KeywordRow>> keywordsAfter(qint64 afterId, int limit) override;

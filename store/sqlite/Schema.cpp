@@ -64,6 +64,13 @@ Status addSavedRules(Connection& c)
                  u" classcode TEXT NOT NULL DEFAULT '', rule TEXT NOT NULL DEFAULT '')"_s);
 }
 
+// What version 4 added: the store's own settings, a value by name.
+Status addSettings(Connection& c)
+{
+    return c.run(
+        u"CREATE TABLE IF NOT EXISTS Settings (name TEXT PRIMARY KEY, value TEXT NOT NULL DEFAULT '') WITHOUT ROWID"_s);
+}
+
 const QStringList KeyClassColumns = {u"id"_s, u"code"_s, u"title"_s, u"qKey"_s, u"maxnext"_s, u"path"_s};
 const QStringList KorvelsColumns
     = {u"id"_s, u"keywords"_s, u"isSet"_s, u"statue"_s, u"statue1"_s, u"classcode"_s, u"classname"_s};
@@ -110,6 +117,8 @@ Status create(Connection& c, int currentVersion)
             s = runAll(c, Version2);
         if (s)
             s = addSavedRules(c);
+        if (s)
+            s = addSettings(c);
         return s ? setVersion(c, currentVersion) : s;
     });
 }
@@ -136,6 +145,8 @@ Status checkAndUpgrade(Connection& c, int currentVersion)
         Status s = version < 2 ? runAll(c, Version2) : Status();
         if (s && version < 3)
             s = addSavedRules(c);
+        if (s && version < 4)
+            s = addSettings(c);
         return s ? setVersion(c, currentVersion) : s;
     });
 }

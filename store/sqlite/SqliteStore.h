@@ -11,7 +11,7 @@ class SqliteStore : public SqlStore
 {
     Q_OBJECT
 public:
-    static constexpr int SchemaVersion = 3;
+    static constexpr int SchemaVersion = 4;
     static constexpr int RowsPerInsert = 64;
     static constexpr int BulkCheckpointPages = 10000;
 

@@ -1,6 +1,8 @@
 #include "frmAddWords.h"
 
 #include "KeywordBox.h"
+#include "session/SortingSession.h"
+#include "store/Store.h"
 #include "store/intake/Batch.h"
 #include "store/intake/KeywordFile.h"
 #include "ui/FileDialog.h"
@@ -30,9 +32,10 @@ constexpr Placement Layout[] = {
 
 } // namespace
 
-frmAddWords::frmAddWords(Store& conn, QWidget* parent)
+frmAddWords::frmAddWords(Store& conn, QWidget* parent, SortingSession* session)
     : FixedDialog(u"增加关键词"_s, 5250, 5280, parent)
     , Conn(conn)
+    , m_session(session)
 {
     setObjectName(u"frmAddWords"_s);
     Check1 = named(new QCheckBox(u"排除相同关键词"_s, this), u"Check1"_s);
@@ -149,6 +152,7 @@ void frmAddWords::AddWords(LineSource& source)
 {
     const bool excludeDuplicates = Check1->checkState() != Qt::Unchecked;
     Batch::Counts counts;
+    const auto before = Conn.lastKeywordId();
     StoreJob job(Conn, u"正在增加关键词…"_s, this);
     const Status done = job.run([&](Store& store, const std::atomic<bool>& cancel, const StoreJob::Report& report) {
         Batch batch(store, excludeDuplicates);
@@ -164,6 +168,8 @@ void frmAddWords::AddWords(LineSource& source)
 
     QString text = QString::number(counts.added) + u"个关键词增加成功！"_s + QString::number(counts.duplicates)
         + u"个关键词因为重复未增加！"_s;
+    if (counts.added > 0)
+        text += before ? applyRules(*before) : QString(u"\n没有按保存的规则归类："_s + before.error());
     if (!done) {
         text = u"增加关键词时数据库出错，其余的行没有增加：\n"_s + done.error() + u'\n' + text;
         if (counts.unprocessed > 0)
@@ -175,4 +181,38 @@ void frmAddWords::AddWords(LineSource& source)
                      MessageBox::Buttons::Ok, MessageBox::Answer::Ok);
     if (counts.added > 0)
         WordsAdded = true;
+}
+
+QString frmAddWords::applyRules(qint64 afterId)
+{
+    const auto wanted = Conn.rulesOnNewBatches();
+    if (!wanted)
+        return u"\n没有按保存的规则归类："_s + wanted.error();
+    if (!*wanted)
+        return {};
+    qint64 filed = 0;
+    qint64 held = 0;
+    if (m_session) {
+        const auto matches = Conn.savedRuleMatches(afterId);
+        if (!matches)
+            return u"\n没有按保存的规则归类："_s + matches.error();
+        if (!matches->idsByClass.isEmpty()) {
+            // The session has told the operator when the store failed.
+            const std::optional<BulkFiling> done = m_session->FileMany(matches->idsByClass);
+            if (!done)
+                return u"\n按保存的规则归类时出错。"_s;
+            filed = done->filed.size();
+            held = done->held;
+        }
+    } else {
+        const auto applied = Conn.applySavedRules(afterId);
+        if (!applied)
+            return u"\n没有按保存的规则归类："_s + applied.error();
+        filed = applied->filed;
+        held = applied->held;
+    }
+    QString text = u"\n%1个关键词已按保存的规则归类！"_s.arg(filed);
+    if (held > 0)
+        text += u"%1个关键词正由其他窗口设置，没有归类！"_s.arg(held);
+    return text;
 }

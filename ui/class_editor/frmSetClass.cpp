@@ -64,7 +64,7 @@ std::optional<ClassRow> frmSetClass::readClass(const QString& missing)
     return *row;
 }
 
-bool frmSetClass::Add(const QString& parentCode)
+bool frmSetClass::Add(const QString& parentCode, const QString& title)
 {
     ClassCode = parentCode;
     DialogMode = AddMode;
@@ -79,6 +79,7 @@ bool frmSetClass::Add(const QString& parentCode)
                            u"该分类的 %1 个下级编号已经用完，不能再增加下级分类。"_s.arg(ClassCode::MaxChildNumber));
         return false;
     }
+    txtTitle->setText(title);
     Modal::exec(*this);
     return Confirmed;
 }

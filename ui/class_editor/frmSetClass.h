@@ -17,7 +17,8 @@ class frmSetClass : public FixedDialog
 public:
     explicit frmSetClass(Store& conn, QWidget* parent = nullptr);
 
-    bool Add(const QString& parentCode);
+    // title: what the title box holds at first.
+    bool Add(const QString& parentCode, const QString& title = {});
     bool Edit(const QString& code);
 
 private:

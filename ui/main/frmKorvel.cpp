@@ -5,7 +5,6 @@
 #include "MainLayout.h"
 #include "session/KeywordGridModel.h"
 #include "session/SortingSession.h"
-#include "store/ClassCode.h"
 #include "store/Store.h"
 #include "ui/CommandLabel.h"
 #include "ui/KeyPreview.h"
@@ -21,6 +20,8 @@
 #include "ui/keys/frmKeys.h"
 #include "ui/pending/frmNeedSet.h"
 #include "ui/progress/frmProgress.h"
+#include "ui/rule/frmRule.h"
+#include "ui/terms/frmTerms.h"
 
 #include <QFrame>
 #include <QKeyEvent>
@@ -189,6 +190,8 @@ bool frmKorvel::CommandKey(const QKeyEvent& key)
              Modal::exec(keys);
          }},
         {QKeyCombination(Qt::Key_F2), [this] { m_session->AcceptSuggestion(); }},
+        {QKeyCombination(Qt::Key_F3), [this] { frmRule(Conn, *m_session, this).Init(); }},
+        {QKeyCombination(Qt::Key_F4), [this] { frmTerms(Conn, *m_session, this).Init(); }},
         {QKeyCombination(Qt::Key_F6), [this] { frmBulkAccept::run(*m_session, Conn, this); }},
         {QKeyCombination(Qt::Key_F5),
          [this] {
@@ -265,7 +268,7 @@ void frmKorvel::cmdEdit_Click()
 
 void frmKorvel::lblAddWords_Click()
 {
-    frmAddWords dialog(Conn, this);
+    frmAddWords dialog(Conn, this, m_session);
     if (dialog.Init())
         m_session->LoadNextKeyword();
 }

@@ -5,6 +5,7 @@
 #include "MainLayout.h"
 #include "session/KeywordGridModel.h"
 #include "session/SortingSession.h"
+#include "store/ClassCode.h"
 #include "store/Store.h"
 #include "ui/CommandLabel.h"
 #include "ui/KeyPreview.h"
@@ -259,10 +260,8 @@ void frmKorvel::cmdAdd_Click()
 void frmKorvel::cmdEdit_Click()
 {
     const QString key = ListView2->selectedKey();
-    if (key.isEmpty())
-        return;
     frmSetClass dialog(Conn, this);
-    if (dialog.Edit(KeyToCode(key)))
+    if (!key.isEmpty() && dialog.Edit(KeyToCode(key)))
         m_session->LoadClassList();
 }
 

@@ -179,8 +179,7 @@ void frmAddWords::AddWords(LineSource& source)
     }
     MessageBox::show(this, text, u"提示"_s, done ? MessageBox::Icon::Information : MessageBox::Icon::Exclamation,
                      MessageBox::Buttons::Ok, MessageBox::Answer::Ok);
-    if (counts.added > 0)
-        WordsAdded = true;
+    WordsAdded = WordsAdded || counts.added > 0;
 }
 
 QString frmAddWords::applyRules(qint64 afterId)

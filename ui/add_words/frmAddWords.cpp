@@ -164,6 +164,8 @@ void frmAddWords::AddWords(LineSource& source)
 
     QString text = QString::number(counts.added) + u"个关键词增加成功！"_s + QString::number(counts.duplicates)
         + u"个关键词因为重复未增加！"_s;
+    if (counts.hadNumbers)
+        text += u"\n其中%1个关键词带有文件中的搜索量等数字；重复的关键词保留第一行的数字。"_s.arg(counts.numbered);
     if (!done) {
         text = u"增加关键词时数据库出错，其余的行没有增加：\n"_s + done.error() + u'\n' + text;
         if (counts.unprocessed > 0)

@@ -11,9 +11,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A large file is read a piece at a time, so that it can report how far it has come and be stopped.
-constexpr qint64 ReadPiece = 4 << 20;
-
 const QString Cancelled = u"已取消。"_s;
 
 } // namespace
@@ -45,22 +42,10 @@ Result<std::unique_ptr<KeywordFile>> KeywordFile::open(const QString& path, cons
     if (head.startsWith("\xD0\xCF\x11\xE0"))
         return R::failure(
             u"%1 是旧的 Excel 格式（xls）或其他 Office 文件，请另存为 xlsx 或 CSV 后再增加。"_s.arg(path));
-    const qint64 size = in.size();
-    QByteArray bytes;
-    bytes.reserve(size);
-    for (QByteArray piece; !(piece = in.read(ReadPiece)).isEmpty();) {
-        bytes += piece;
-        if (options.control.progress)
-            options.control.progress(bytes.size(), size);
-        if (options.control.cancelled())
-            return R::failure(Cancelled);
-    }
-    if (in.error() != QFileDevice::NoError)
-        return R::failure(u"无法读取文件 %1：%2"_s.arg(path, in.errorString()));
-    auto decoded = TextDecoding::decode(bytes, options.encoding);
+    auto decoded = TextDecoding::read(in, options.encoding, options.control);
     if (!decoded)
-        return R::failure(u"无法读取文件 %1：%2"_s.arg(path, decoded.error()));
-    bytes.clear();
+        return R::failure(options.control.cancelled() ? Cancelled
+                                                      : u"无法读取文件 %1：%2"_s.arg(path, decoded.error()));
     file->m_kind = suffix == u"csv"_s || suffix == u"tsv"_s ? Kind::Csv : Kind::Text;
     file->m_text = std::move(decoded->text);
     file->m_encoding = decoded->encoding;
@@ -179,17 +164,8 @@ Status KeywordFile::start()
 QString KeywordFile::nextValue(KeywordMetrics& metrics)
 {
     if (m_kind == Kind::Workbook) {
-        if (hasNumbers()) {
-            // The row as the layout reads it: the number columns where the layout has them.
-            QStringList row;
-            for (qsizetype i = 0; i < m_numberCells.size(); ++i) {
-                const int column = m_layout->numbers.at(i).first;
-                if (row.size() <= column)
-                    row.resize(column + 1);
-                row[column] = m_numberCells.at(i).at(m_next);
-            }
-            metrics = KnownLayouts::metricsOf(*m_layout, row, m_decimalComma);
-        }
+        if (hasNumbers())
+            metrics = KnownLayouts::metricsOf(*m_layout, m_numberCells, m_next, m_decimalComma);
         return m_cells.at(m_next++);
     }
     if (!hasNumbers())

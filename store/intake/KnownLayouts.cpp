@@ -145,6 +145,19 @@ KeywordMetrics metricsOf(const Layout& layout, const QStringList& row, bool deci
     return m;
 }
 
+KeywordMetrics metricsOf(const Layout& layout, const QList<QStringList>& numberColumns, qsizetype row,
+                         bool decimalComma)
+{
+    // The row as the layout reads it: the number columns where the layout has them.
+    QStringList cells;
+    for (qsizetype i = 0; i < numberColumns.size() && i < layout.numbers.size(); ++i) {
+        const int column = layout.numbers.at(i).first;
+        cells.resize(std::max(cells.size(), qsizetype(column) + 1));
+        cells[column] = numberColumns.at(i).value(row);
+    }
+    return metricsOf(layout, cells, decimalComma);
+}
+
 bool writesDecimalComma(const Layout& layout, const QList<QStringList>& rows)
 {
     for (const QStringList& row : rows) {

@@ -44,6 +44,9 @@ std::optional<Layout> recognise(const QStringList& header);
 const QStringList& metricsHeader();
 // The numbers of one row, fields by column.
 KeywordMetrics metricsOf(const Layout& layout, const QStringList& row, bool decimalComma);
+// The same from the layout's number columns read whole, each a list of cells, one a row.
+KeywordMetrics metricsOf(const Layout& layout, const QList<QStringList>& numberColumns, qsizetype row,
+                         bool decimalComma);
 // Whether the rows write decimal commas, judged by their number fields.
 bool writesDecimalComma(const Layout& layout, const QList<QStringList>& rows);
 

@@ -18,6 +18,8 @@ private slots:
     void init() { m_store = std::make_unique<TempStore>(); }
     void numbersAsToolsWriteThem_data();
     void numbersAsToolsWriteThem();
+    void utf16ReadInPlace_data();
+    void utf16ReadInPlace();
     void exportsReadBackExactly_data();
     void exportsReadBackExactly();
     void storedWithTheirKeywords();
@@ -99,6 +101,37 @@ void TestNumbers::numbersAsToolsWriteThem()
     QFETCH(QString, expected);
     const Numbers::Range range = Numbers::parse(field, decimalComma);
     QCOMPARE(shown(range.low) + u'|' + shown(range.high), expected);
+}
+
+void TestNumbers::utf16ReadInPlace_data()
+{
+    // A UTF-16 file is read a piece of 4 MB at a time; a pair of surrogates may straddle two pieces.
+    QTest::addColumn<qsizetype>("before");
+    QTest::addColumn<QString>("units");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<bool>("valid");
+    const qsizetype pieceEnd = (4 << 20) / 2 - 1;
+    const QString high(QChar(0xD83D));
+    QTest::newRow("a pair") << qsizetype(3) << u"\U0001F600"_s << u"b"_s << true;
+    QTest::newRow("a lone low surrogate") << qsizetype(3) << QString(QChar(0xDC00)) << u"b"_s << false;
+    QTest::newRow("a high surrogate at the end") << qsizetype(3) << high << QString() << false;
+    QTest::newRow("a pair across two pieces") << pieceEnd << u"\U0001F600"_s << u"b"_s << true;
+    QTest::newRow("a high surrogate ending a piece, alone") << pieceEnd << high << u"b"_s << false;
+}
+
+void TestNumbers::utf16ReadInPlace()
+{
+    QFETCH(qsizetype, before);
+    QFETCH(QString, units);
+    QFETCH(QString, after);
+    QFETCH(bool, valid);
+    const QString text = QString(before, u'a') + units + after;
+    QByteArray bytes("\xFF\xFE");
+    bytes.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    const auto opened = KeywordFile::open(writeFile(m_dir.filePath(u"u.txt"_s), bytes));
+    QCOMPARE(opened.ok(), valid);
+    if (valid)
+        QCOMPARE((*opened)->preview(1).value(0), text.first(std::min<qsizetype>(text.size(), 4096)));
 }
 
 void TestNumbers::exportsReadBackExactly_data()

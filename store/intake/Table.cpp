@@ -54,6 +54,7 @@ QStringList record(QStringView text, qsizetype& next, QChar delimiter)
 QStringList record(QStringView text, qsizetype& next, QChar delimiter, const QList<bool>& wanted)
 {
     QStringList fields;
+    fields.reserve(wanted.size() + 1);
     qsizetype start = next;
     // A field that began with a quote is built up; any other is a slice of the text.
     QString built;
@@ -91,6 +92,16 @@ QStringList record(QStringView text, qsizetype& next, QChar delimiter, const QLi
         } else if (separates(c, delimiter)) {
             endField(i);
             start = i + 1;
+            // Past the last column wanted, the rest of a line without quotes is not looked at field by field.
+            if (fields.size() >= wanted.size()) {
+                qsizetype end = start;
+                while (end < text.size() && text.at(end) != u'\n' && text.at(end) != u'\r' && text.at(end) != u'"')
+                    ++end;
+                if (end == text.size() || text.at(end) != u'"') {
+                    i = end;
+                    break;
+                }
+            }
         } else if (c == u'\n' || c == u'\r') {
             break;
         } else {
@@ -108,6 +119,8 @@ QStringList record(QStringView text, qsizetype& next, QChar delimiter, const QLi
 
 qsizetype unclosedQuote(QStringView text, QChar delimiter)
 {
+    if (!text.contains(u'"'))
+        return -1;
     bool quoted = false;
     bool fieldEmpty = true;
     qsizetype opened = -1;

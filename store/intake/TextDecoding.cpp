@@ -4,6 +4,7 @@
 #include <QStringDecoder>
 #include <QSysInfo>
 
+#include <functional>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -58,12 +59,18 @@ std::optional<QString> utf16Guess(QByteArrayView bytes)
 // A large file is read a piece at a time, so that it can report how far it has come and be stopped.
 constexpr qint64 ReadPiece = 4 << 20;
 
-// Reads up to size bytes into place; how many it read, or a failure when cancelled.
-Result<qint64> readInto(QFile& in, char* into, qint64 size, const ReadControl& control)
+// Reads up to size bytes into place, handing each piece read to check while it is still in the cache; how many
+// it read, or a failure when cancelled or when check refuses a piece.
+Result<qint64> readInto(QFile& in, char* into, qint64 size, const ReadControl& control,
+                        const std::function<Status(qint64 done)>& check = {})
 {
     qint64 done = 0;
     for (qint64 n = 0; done < size && (n = in.read(into + done, std::min(ReadPiece, size - done))) > 0;) {
         done += n;
+        if (check) {
+            if (const Status checked = check(done); !checked)
+                return checked.as<qint64>();
+        }
         if (control.progress)
             control.progress(done, size);
         if (control.cancelled())
@@ -82,17 +89,28 @@ std::optional<Result<Decoded>> readUtf16(QFile& in, const ReadControl& control)
         || !head.startsWith("\xFF\xFE") || head == QByteArray("\xFF\xFE\0\0", 4) || !in.seek(2))
         return std::nullopt;
     QString text((size - 2) / 2, Qt::Uninitialized);
-    const auto done = readInto(in, reinterpret_cast<char*>(text.data()), size - 2, control);
+    const ushort* units = text.utf16();
+    qsizetype checked = 0;
+    // A high surrogate at the end of a piece waits for the next one, unless the text ends there.
+    const auto check = [&](qint64 done) {
+        const qsizetype read = qsizetype(done / 2);
+        for (; checked < read; ++checked) {
+            if ((units[checked] & 0xF800) != 0xD800)
+                continue;
+            if (QChar(units[checked]).isHighSurrogate() && checked + 1 == read && read < text.size())
+                break;
+            if (QChar(units[checked]).isLowSurrogate() || checked + 1 == read
+                || !QChar(units[++checked]).isLowSurrogate())
+                return Status::failure(u"文件不是有效的 UTF-16LE 文本。"_s);
+        }
+        return Status();
+    };
+    const auto done = readInto(in, reinterpret_cast<char*>(text.data()), size - 2, control, check);
     if (!done)
         return done.as<Decoded>();
     if (*done != size - 2 || !in.atEnd()) {
         (void)in.seek(0);
         return std::nullopt;
-    }
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.isLowSurrogate() || (c.isHighSurrogate() && (i + 1 == text.size() || !text.at(++i).isLowSurrogate())))
-            return Result<Decoded>::failure(u"文件不是有效的 UTF-16LE 文本。"_s);
     }
     return Decoded {std::move(text), u"UTF-16LE"_s, true};
 }

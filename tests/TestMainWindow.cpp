@@ -330,8 +330,9 @@ void TestMainWindow::findAndProgressDialogs()
     QVERIFY(fillScriptStore(
         *m_store, *m_raw,
         QStringList {u"1:iPhone 价格@001002"_s, u"2:华为手机@001001"_s, u"3:IPHONE壳"_s, u"4:50%_off"_s} + many));
-    // Numbers from a keyword tool's file for two of them, one a range.
-    QVERIFY(m_raw->exec(u"INSERT INTO KeywordMetrics(id, volume, volumeHigh) VALUES (1, 900, NULL), (3, 100, 1000)"_s));
+    // Numbers from a keyword tool's file for three of them, one a range.
+    QVERIFY(m_raw->exec(
+        u"INSERT INTO KeywordMetrics(id, volume, volumeHigh) VALUES (1, 900, NULL), (3, 100, 1000), (4, 1000, NULL)"_s));
     open(true);
     QStringList listed;
     QStringList volumes;
@@ -388,10 +389,10 @@ void TestMainWindow::findAndProgressDialogs()
     QCOMPARE(bars,
              (QList<std::pair<QString, qint64>> {
                  {u"数码"_s, 3}, {u"汽车"_s, 0}, {u"美食"_s, 0}, {u"健康"_s, 0}, {u"旅游"_s, 0}}));
-    QCOMPARE(share, u"按关键词已完成 1.0%，按月均搜索量已完成 90.0%（共 1000 次）。"_s);
+    QCOMPARE(share, u"按关键词已完成 1.0%，按月均搜索量已完成 50.0%（共 2000 次）。"_s);
     QCOMPARE(volumeBars,
              (QList<std::pair<QString, qint64>> {
-                 {u"数码"_s, 900}, {u"汽车"_s, 0}, {u"美食"_s, 0}, {u"健康"_s, 0}, {u"旅游"_s, 0}}));
+                 {u"数码"_s, 1000}, {u"汽车"_s, 0}, {u"美食"_s, 0}, {u"健康"_s, 0}, {u"旅游"_s, 0}}));
     QCOMPARE(messages(), QStringList());
 }
 

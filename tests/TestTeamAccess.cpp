@@ -62,7 +62,7 @@ void TestTeamAccess::operatorsGetRowsNotTheSchema()
 {
     RawDb op(m_temp->path);
     for (const auto& [statement, allowed] :
-         {std::pair {u"TRUNCATE Korvels, ClassCounts"_s, true},
+         {std::pair {u"TRUNCATE Korvels, ClassCounts, KeywordMetrics"_s, true},
           {u"DROP TABLE Korvels"_s, false},
           {u"ALTER TABLE KeyClass ADD COLUMN extra text"_s, false},
           {u"UPDATE KorvelSchema SET version = 9"_s, false},

@@ -60,7 +60,11 @@ Result<QHash<qint64, KeywordMetrics>> SqlStore::metricsOf(const QList<qint64>& i
 
 Result<QList<ClassVolume>> SqlStore::classVolumes()
 {
+    // A store without numbers, the common case, answers at once however many keywords it holds.
     QList<ClassVolume> volumes;
+    const auto any = hasMetrics();
+    if (!any || !*any)
+        return any ? Result<QList<ClassVolume>>(volumes) : any.as<QList<ClassVolume>>();
     const Status read = m_connection.read(
         u"SELECT k.classcode, sum(m.volume) FROM Korvels k JOIN KeywordMetrics m ON m.id = k.id"
         u" WHERE k.classcode <> '' AND m.volume IS NOT NULL GROUP BY k.classcode ORDER BY k.classcode"_s,
@@ -75,6 +79,9 @@ Result<QList<ClassVolume>> SqlStore::classVolumes()
 Result<VolumeTotals> SqlStore::volumeTotals()
 {
     VolumeTotals totals;
+    const auto any = hasMetrics();
+    if (!any || !*any)
+        return any ? Result<VolumeTotals>(totals) : any.as<VolumeTotals>();
     const Status read = m_connection.read(
         u"SELECT coalesce(sum(m.volume), 0), coalesce(sum(CASE WHEN k.isSet = 0 THEN 0 ELSE m.volume END), 0)"
         u" FROM KeywordMetrics m JOIN Korvels k ON k.id = m.id"_s,

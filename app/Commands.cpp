@@ -9,6 +9,7 @@
 #include "store/intake/KeywordFile.h"
 #include "store/postgres/Location.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -109,6 +110,9 @@ int import(const QString& location, const QStringList& paths, const ImportOption
     const Batch::Counts& counts = batch.counts();
     QString report = u"added %1 keywords, %2 duplicates left out"_s.arg(QString::number(counts.added),
                                                                         QString::number(counts.duplicates));
+    if (counts.hadNumbers)
+        report += u"; %1 keywords kept their numbers (a duplicate keeps those of its first line)"_s.arg(
+            QString::number(counts.numbered));
     if (!stored)
         return fail(StoreFailed,
                     u"%1; stopped by the store, %2 lines not added: %3"_s.arg(
@@ -171,6 +175,14 @@ int stats(const QString& location, bool json)
     const auto classes = store->allClasses();
     if (!totals || !classes)
         return fail(StoreFailed, !totals ? totals.error() : classes.error());
+    const auto volumes = store->classVolumes();
+    const auto volumeTotals = store->volumeTotals();
+    if (!volumes || !volumeTotals)
+        return fail(StoreFailed, !volumes ? volumes.error() : volumeTotals.error());
+    QHash<QString, qint64> ownVolume;
+    for (const ClassVolume& v : *volumes)
+        ownVolume[v.code] += v.volume;
+    const QHash<QString, qint64> treeVolume = Store::subtreeVolumes(*volumes);
     QJsonArray rows;
     QStringList lines {
         u"keywords %1, filed %2, unsorted %3"_s.arg(totals->total)
@@ -186,18 +198,21 @@ int stats(const QString& location, bool json)
             return fail(StoreFailed, !below ? below.error() : here.error());
         const qint64 own = !here->isEmpty() && here->first().code == c.code ? here->first().count : 0;
         const QString path = ClassCode::shownPath(c.path);
+        const qint64 volume = ownVolume.value(c.code);
+        const qint64 subtreeVolume = treeVolume.value(c.code);
         rows.append(QJsonObject {{u"code"_s, c.code},
                                  {u"title"_s, c.title},
                                  {u"path"_s, path},
                                  {u"keywords"_s, own},
-                                 {u"subtree"_s, *below}});
+                                 {u"subtree"_s, *below},
+                                 {u"volume"_s, volume},
+                                 {u"subtreeVolume"_s, subtreeVolume}});
         lines << u"%1 %2 %3  %4"_s.arg(c.code, -18).arg(own, 10).arg(*below, 10).arg(path);
     }
     if (json) {
-        const QJsonObject all {{u"keywords"_s, totals->total},
-                               {u"filed"_s, totals->total - totals->unsorted},
-                               {u"unsorted"_s, totals->unsorted},
-                               {u"classes"_s, rows}};
+        const QJsonObject all {{u"keywords"_s, totals->total},          {u"filed"_s, totals->total - totals->unsorted},
+                               {u"unsorted"_s, totals->unsorted},       {u"volume"_s, volumeTotals->total},
+                               {u"filedVolume"_s, volumeTotals->filed}, {u"classes"_s, rows}};
         std::fputs(QJsonDocument(all).toJson(QJsonDocument::Indented).constData(), stdout);
     } else {
         for (const QString& line : std::as_const(lines))

@@ -42,6 +42,15 @@ Status copyKeywords(Store& source, Store& target, const std::function<void(qint6
             return {};
         if (const auto stored = target.importRows(*page); !stored)
             return Status::of(stored);
+        // The keywords keep their ids, and so their numbers.
+        QList<qint64> ids;
+        for (const KeywordRow& k : *page)
+            ids << k.id;
+        const auto metrics = source.metricsOf(ids);
+        if (!metrics)
+            return Status::of(metrics);
+        if (const Status stored = target.importMetrics(*metrics); !stored)
+            return stored;
         last = page->last().id;
         copied += page->size();
         if (progress)

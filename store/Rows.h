@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // One row of KeyClass.
 struct ClassRow
 {
@@ -44,4 +46,34 @@ struct KeywordTotals
 {
     qint64 total = 0;
     qint64 unsorted = 0;
+};
+
+// The numbers a keyword tool gives a keyword, as far as its file had them; each is absent when it did not.
+struct KeywordMetrics
+{
+    // Monthly searches. A tool that gives a range gives its low end here and its high end in volumeHigh.
+    std::optional<qint64> volume;
+    std::optional<qint64> volumeHigh;
+    // How hard the keyword is contested, from 0 to 100.
+    std::optional<double> competition;
+    // What a click at the top of the page costs, in the file's currency.
+    std::optional<double> bidLow;
+    std::optional<double> bidHigh;
+
+    bool isEmpty() const { return !volume && !volumeHigh && !competition && !bidLow && !bidHigh; }
+    friend bool operator==(const KeywordMetrics&, const KeywordMetrics&) = default;
+};
+
+// The summed monthly searches of the keywords filed under one class code (not counting the classes below it).
+struct ClassVolume
+{
+    QString code;
+    qint64 volume = 0;
+};
+
+// The summed monthly searches of every keyword, and of those filed.
+struct VolumeTotals
+{
+    qint64 total = 0;
+    qint64 filed = 0;
 };

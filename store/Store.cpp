@@ -1,5 +1,6 @@
 #include "Store.h"
 
+#include "ClassCode.h"
 #include "postgres/Location.h"
 #include "postgres/PgStore.h"
 #include "sqlite/SqliteStore.h"
@@ -42,4 +43,16 @@ Status grantOperator(const QString& location, const QString& role)
     if (!PgLocation::isServer(location))
         return Status::failure(u"数据库文件没有角色：只有 PostgreSQL 服务器上的数据库才能给角色权限。"_s);
     return PgStore::grant(location, role);
+}
+
+QHash<QString, qint64> Store::subtreeVolumes(const QList<ClassVolume>& volumes)
+{
+    // A class's code begins with each of its ancestors' codes: its volume counts towards each of them.
+    QHash<QString, qint64> sums;
+    for (const ClassVolume& v : volumes) {
+        for (qsizetype length = ClassCode::SegmentLength; length < v.code.size(); length += ClassCode::SegmentLength)
+            sums[v.code.first(length)] += v.volume;
+        sums[v.code] += v.volume;
+    }
+    return sums;
 }

@@ -4,6 +4,7 @@
 #include "Rows.h"
 #include "rules/Rule.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -46,6 +47,8 @@ public:
     {
         qint64 added = 0;
         qint64 duplicates = 0;
+        // Keywords added with numbers.
+        qint64 numbered = 0;
     };
 
     using QObject::QObject;
@@ -163,11 +166,31 @@ public:
     // keyword equal to a stored one among them is counted as a duplicate and not stored, and each stored keyword
     // joins them. When a keyword is refused, those before it stay stored if the store allows; counts says what
     // was committed.
-    virtual Status addChunk(const QList<QString>& keywords, KeywordPrints* seen, ChunkCounts& counts) = 0;
+    // With metrics (empty, or one for each keyword), a stored keyword keeps its numbers: a duplicate left out
+    // leaves the numbers of the keyword it repeats as they were.
+    virtual Status addChunk(const QList<QString>& keywords, const QList<KeywordMetrics>& metrics, KeywordPrints* seen,
+                            ChunkCounts& counts)
+        = 0;
+    Status addChunk(const QList<QString>& keywords, KeywordPrints* seen, ChunkCounts& counts)
+    {
+        return addChunk(keywords, {}, seen, counts);
+    }
     // Stores rows exactly as given, in one transaction; a row's id is kept when it is not 0.
     virtual Result<qint64> importRows(const QList<KeywordRow>& rows) = 0;
     // Stores each keyword as given, unsorted, in one transaction.
     Result<qint64> insertKeywords(const QStringList& keywords);
+
+    // Numbers. Whether any keyword has numbers.
+    virtual Result<bool> hasMetrics() = 0;
+    // The numbers kept for those of ids that have any.
+    virtual Result<QHash<qint64, KeywordMetrics>> metricsOf(const QList<qint64>& ids) = 0;
+    // The summed monthly searches filed under each class code that has any, by code.
+    virtual Result<QList<ClassVolume>> classVolumes() = 0;
+    virtual Result<VolumeTotals> volumeTotals() = 0;
+    // The summed volume of each class with the classes below it, by code, from classVolumes().
+    static QHash<QString, qint64> subtreeVolumes(const QList<ClassVolume>& volumes);
+    // Keeps numbers for keywords by id, in place of any they had, in one transaction.
+    virtual Status importMetrics(const QHash<qint64, KeywordMetrics>& metrics) = 0;
 
 signals:
     // Another window of the team changed the classes, or which keywords are filed, or added keywords.

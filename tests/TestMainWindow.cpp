@@ -4,6 +4,7 @@
 #include "ui/Product.h"
 #include "ui/progress/BarChart.h"
 
+#include <QCheckBox>
 #include <QMessageBox>
 #include <QTextDocumentFragment>
 
@@ -329,8 +330,12 @@ void TestMainWindow::findAndProgressDialogs()
     QVERIFY(fillScriptStore(
         *m_store, *m_raw,
         QStringList {u"1:iPhone 价格@001002"_s, u"2:华为手机@001001"_s, u"3:IPHONE壳"_s, u"4:50%_off"_s} + many));
+    // Numbers from a keyword tool's file for three of them, one a range.
+    QVERIFY(m_raw->exec(
+        u"INSERT INTO KeywordMetrics(id, volume, volumeHigh) VALUES (1, 900, NULL), (3, 100, 1000), (4, 1000, NULL)"_s));
     open(true);
     QStringList listed;
+    QStringList volumes;
     QString count;
     const auto find = [&](const QString& text, bool choose) {
         Modal::setDriver([&, text, choose](QDialog& d) {
@@ -338,8 +343,11 @@ void TestMainWindow::findAndProgressDialogs()
             box->setText(text);
             auto* found = in<QTreeWidget>(d, u"lstFound"_s);
             listed.clear();
-            for (int i = 0; i < std::min(found->topLevelItemCount(), 3); ++i)
+            volumes.clear();
+            for (int i = 0; i < std::min(found->topLevelItemCount(), 3); ++i) {
                 listed << found->topLevelItem(i)->text(0) + u'|' + found->topLevelItem(i)->text(1);
+                volumes << found->topLevelItem(i)->text(2);
+            }
             count = in<QLabel>(d, u"lblCount"_s)->text();
             if (choose)
                 QTest::keyClick(box, Qt::Key_Return);
@@ -351,6 +359,7 @@ void TestMainWindow::findAndProgressDialogs()
     QCOMPARE(listed,
              QStringList({u"iPhone 价格|数码 > 电脑"_s, u"IPHONE壳|（未分类）"_s, u"iphone 配件 10|（未分类）"_s}));
     QCOMPARE(count, u"只列出前 200 个。"_s);
+    QCOMPARE(volumes, QStringList({u"900"_s, u"100–1000"_s, QString()}));
     find(u"%_"_s, false);
     QCOMPARE(listed, QStringList(u"50%_off|（未分类）"_s));
     QCOMPARE(count, u"找到 1 个。"_s);
@@ -361,11 +370,16 @@ void TestMainWindow::findAndProgressDialogs()
 
     QString totals;
     QString rate;
+    QString share;
     QList<std::pair<QString, qint64>> bars;
+    QList<std::pair<QString, qint64>> volumeBars;
     Modal::setDriver([&](QDialog& d) {
         totals = in<QLabel>(d, u"lblTotals"_s)->text();
+        share = in<QLabel>(d, u"lblShare"_s)->text();
         rate = in<QLabel>(d, u"lblRate"_s)->text();
         bars = in<BarChart>(d, u"chtClasses"_s)->bars();
+        in<QCheckBox>(d, u"chkVolume"_s)->setChecked(true);
+        volumeBars = in<BarChart>(d, u"chtClasses"_s)->bars();
     });
     type(u"a"_s);
     QTest::keyClick(txtKey(), Qt::Key_Escape);
@@ -375,6 +389,10 @@ void TestMainWindow::findAndProgressDialogs()
     QCOMPARE(bars,
              (QList<std::pair<QString, qint64>> {
                  {u"数码"_s, 3}, {u"汽车"_s, 0}, {u"美食"_s, 0}, {u"健康"_s, 0}, {u"旅游"_s, 0}}));
+    QCOMPARE(share, u"按关键词已完成 1.0%，按月均搜索量已完成 50.0%（共 2000 次）。"_s);
+    QCOMPARE(volumeBars,
+             (QList<std::pair<QString, qint64>> {
+                 {u"数码"_s, 1000}, {u"汽车"_s, 0}, {u"美食"_s, 0}, {u"健康"_s, 0}, {u"旅游"_s, 0}}));
     QCOMPARE(messages(), QStringList());
 }
 

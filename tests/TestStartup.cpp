@@ -102,7 +102,7 @@ void TestStartup::failuresShowOneMessageAndNoWindow_data()
     QTest::newRow("a text file named Data.db") << u"text"_s << u"file is not a database"_s;
     QTest::newRow("no keyword table") << u"DROP TABLE Korvels"_s << u"Korvels"_s;
     QTest::newRow("missing column") << u"ALTER TABLE KeyClass DROP COLUMN maxnext"_s << u"maxnext"_s;
-    QTest::newRow("newer schema") << u"PRAGMA user_version = 5"_s << u"结构版本为 5"_s;
+    QTest::newRow("newer schema") << u"PRAGMA user_version = 6"_s << u"结构版本为 6"_s;
 }
 
 void TestStartup::failuresShowOneMessageAndNoWindow()

@@ -62,7 +62,7 @@ void TestTeamAccess::operatorsGetRowsNotTheSchema()
 {
     RawDb op(m_temp->path);
     for (const auto& [statement, allowed] :
-         {std::pair {u"TRUNCATE Korvels, ClassCounts"_s, true},
+         {std::pair {u"TRUNCATE Korvels, ClassCounts, KeywordMetrics"_s, true},
           {u"DROP TABLE Korvels"_s, false},
           {u"ALTER TABLE KeyClass ADD COLUMN extra text"_s, false},
           {u"UPDATE KorvelSchema SET version = 9"_s, false},
@@ -200,7 +200,7 @@ void TestTeamAccess::anOlderStoreIsUpgradedByItsOwner()
     const auto refused = openStore(m_temp->path);
     QVERIFY(!refused && refused.error().contains(u"korvel --db 位置 check"_s));
     QVERIFY_OK(openStore(m_temp->ownerPath));
-    QCOMPARE(sql(u"SELECT version FROM KorvelSchema"_s), u"5"_s);
+    QCOMPARE(sql(u"SELECT version FROM KorvelSchema"_s), u"6"_s);
     QCOMPARE(sql(u"SELECT count(*) FROM pg_proc WHERE pronamespace = current_schema()::regnamespace"
                  u" AND proconfig = ARRAY['search_path=' || current_schema() || ', pg_temp']"_s),
              u"3"_s);

@@ -3,6 +3,7 @@
 #include "Writers.h"
 #include "store/ClassCode.h"
 #include "store/Store.h"
+#include "store/intake/KnownLayouts.h"
 
 #include <QHash>
 
@@ -15,6 +16,45 @@ namespace Export {
 namespace {
 
 constexpr int PageSize = 1000;
+
+QVariant cellOf(const std::optional<qint64>& v)
+{
+    return v ? QVariant(*v) : QVariant();
+}
+
+QVariant cellOf(const std::optional<double>& v)
+{
+    return v ? QVariant(*v) : QVariant();
+}
+
+QStringList headerOf(const QStringList& columns, bool numbered)
+{
+    return numbered ? columns + KnownLayouts::metricsHeader() : columns;
+}
+
+// The rows of a page, each the keyword's columns and, in a store that has numbers, then its numbers, read for
+// the whole page at once.
+Result<bool> appendPage(Store& store, bool numbered, const QList<KeywordRow>& page,
+                        const std::function<QVariantList(const KeywordRow&)>& row, QList<QVariantList>& rows)
+{
+    if (!numbered) {
+        for (const KeywordRow& k : page)
+            rows << row(k);
+        return true;
+    }
+    QList<qint64> ids;
+    for (const KeywordRow& k : page)
+        ids << k.id;
+    const auto metrics = store.metricsOf(ids);
+    if (!metrics)
+        return metrics.as<bool>();
+    for (const KeywordRow& k : page) {
+        const KeywordMetrics m = metrics->value(k.id);
+        rows << (row(k) << cellOf(m.volume) << cellOf(m.volumeHigh) << cellOf(m.competition) << cellOf(m.bidLow)
+                        << cellOf(m.bidHigh));
+    }
+    return true;
+}
 
 } // namespace
 
@@ -77,9 +117,10 @@ Result<bool> writeRows(const QString& fileName, Format format, const QStringList
 class SubtreePages
 {
 public:
-    SubtreePages(Store& store, QList<ClassCount> classes)
+    SubtreePages(Store& store, QList<ClassCount> classes, bool numbered)
         : m_store(store)
         , m_classes(std::move(classes))
+        , m_numbered(numbered)
     { }
     qint64 total() const
     {
@@ -95,8 +136,8 @@ public:
         const auto page = m_store.classPage(m_classes.at(m_class).code, m_from, PageSize);
         if (!page)
             return page.as<bool>();
-        for (const KeywordRow& k : *page)
-            rows << row(k);
+        if (const auto added = appendPage(m_store, m_numbered, *page, row, rows); !added)
+            return added;
         if (page->size() < PageSize) {
             ++m_class;
             m_from = std::numeric_limits<qint64>::max();
@@ -109,6 +150,7 @@ public:
 private:
     Store& m_store;
     QList<ClassCount> m_classes;
+    bool m_numbered;
     qsizetype m_class = 0;
     qint64 m_from = std::numeric_limits<qint64>::max();
 };
@@ -121,10 +163,14 @@ Result<bool> writeSubtree(Store& store, const QString& code, const QString& file
     const auto classes = store.subtreeCounts(code);
     if (!classes)
         return classes.as<bool>();
-    SubtreePages pages(store, *classes);
-    return writeRows(fileName, format, gridHeader(), pages.total(), progress, [&](QList<QVariantList>& rows) {
-        return pages.next(rows, [](const KeywordRow& k) { return QVariantList {k.id, k.classname, k.keywords}; });
-    });
+    const auto numbered = store.hasMetrics();
+    if (!numbered)
+        return numbered;
+    SubtreePages pages(store, *classes, *numbered);
+    return writeRows(
+        fileName, format, headerOf(gridHeader(), *numbered), pages.total(), progress, [&](QList<QVariantList>& rows) {
+            return pages.next(rows, [](const KeywordRow& k) { return QVariantList {k.id, k.classname, k.keywords}; });
+        });
 }
 
 const QStringList& listHeader()
@@ -139,6 +185,9 @@ Result<bool> writeList(Store& store, const QString& code, const QString& fileNam
     const auto classes = store.allClasses();
     if (!classes)
         return classes.as<bool>();
+    const auto numbered = store.hasMetrics();
+    if (!numbered)
+        return numbered;
     QHash<QString, QString> paths;
     for (const ClassRow& c : *classes)
         paths.insert(c.code, ClassCode::shownPath(c.path));
@@ -151,21 +200,21 @@ Result<bool> writeList(Store& store, const QString& code, const QString& fileNam
         const auto counts = store.subtreeCounts(code);
         if (!counts)
             return counts.as<bool>();
-        SubtreePages pages(store, *counts);
-        return writeRows(fileName, format, listHeader(), pages.total(), progress,
+        SubtreePages pages(store, *counts, *numbered);
+        return writeRows(fileName, format, headerOf(listHeader(), *numbered), pages.total(), progress,
                          [&](QList<QVariantList>& rows) { return pages.next(rows, row); });
     }
     const auto totals = store.keywordTotals();
     if (!totals)
         return totals.as<bool>();
     qint64 last = 0;
-    return writeRows(fileName, format, listHeader(), totals->total, progress,
+    return writeRows(fileName, format, headerOf(listHeader(), *numbered), totals->total, progress,
                      [&](QList<QVariantList>& rows) -> Result<bool> {
                          const auto page = store.keywordsAfter(last, PageSize);
                          if (!page)
                              return page.as<bool>();
-                         for (const KeywordRow& k : *page)
-                             rows << row(k);
+                         if (const auto added = appendPage(store, *numbered, *page, row, rows); !added)
+                             return added;
                          if (!page->isEmpty())
                              last = page->last().id;
                          return page->size() == PageSize;

@@ -26,7 +26,8 @@ constexpr qint64 MaxWorkbookKeywords = 1048575;
 
 // The format a file name asks for by its suffix; a workbook unless it ends in ".csv".
 Format formatOf(const QString& fileName);
-// The grid's columns, in the grid's order.
+// The grid's columns, in the grid's order. In a store that holds numbers, every export writes each keyword's
+// numbers after its columns (KnownLayouts::metricsHeader()), a blank cell for each it has not.
 const QStringList& gridHeader();
 
 struct Progress

@@ -87,9 +87,11 @@ public:
     {
         for (qsizetype column = 0; column < cells.size(); ++column) {
             const QVariant& cell = cells.at(column);
-            lxw_error error;
-            if (cell.typeId() == QMetaType::LongLong) {
-                error = worksheet_write_number(m_sheet, m_row, lxw_col_t(column), double(cell.toLongLong()), nullptr);
+            lxw_error error = LXW_NO_ERROR;
+            if (!cell.isValid()) {
+                // A number the keyword does not have: a blank cell.
+            } else if (cell.typeId() == QMetaType::LongLong || cell.typeId() == QMetaType::Double) {
+                error = worksheet_write_number(m_sheet, m_row, lxw_col_t(column), cell.toDouble(), nullptr);
             } else {
                 const QString text = cell.toString();
                 if (text.size() > MaxCellLength)

@@ -13,7 +13,7 @@ class Writer
 {
 public:
     virtual ~Writer() = default;
-    // A cell is a number when it holds a qint64, else text.
+    // A cell is a number when it holds a qint64 or a double, blank when invalid, else text.
     virtual Status row(const QVariantList& cells) = 0;
     virtual Status finish() = 0;
 };

@@ -43,6 +43,8 @@ Status Batch::run(LineSource& source, const std::atomic<bool>& cancel)
     }
     QList<QString> lines;
     QList<QString> chunk;
+    QList<KeywordMetrics> numbers;
+    QList<KeywordMetrics> chunkNumbers;
     while (true) {
         if (cancel) {
             countRest(source);
@@ -56,17 +58,25 @@ Status Batch::run(LineSource& source, const std::atomic<bool>& cancel)
         }
         if (!*more)
             return {};
+        numbers.clear();
+        const bool numbered = source.takeMetrics(numbers) && numbers.size() == lines.size();
+        m_counts.hadNumbers = m_counts.hadNumbers || numbered;
         chunk.clear();
-        for (const QString& line : std::as_const(lines)) {
-            if (!Lines::isBlank(line))
-                chunk.append(line);
+        chunkNumbers.clear();
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (Lines::isBlank(lines.at(i)))
+                continue;
+            chunk.append(lines.at(i));
+            if (numbered)
+                chunkNumbers.append(numbers.at(i));
         }
         if (chunk.isEmpty())
             continue;
         Store::ChunkCounts done;
-        const Status stored = m_store.addChunk(chunk, m_excludeDuplicates ? &seen : nullptr, done);
+        const Status stored = m_store.addChunk(chunk, chunkNumbers, m_excludeDuplicates ? &seen : nullptr, done);
         m_counts.added += done.added;
         m_counts.duplicates += done.duplicates;
+        m_counts.numbered += done.numbered;
         if (!stored) {
             m_counts.unprocessed += chunk.size() - done.added - done.duplicates;
             countRest(source);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/Result.h"
+#include "store/Rows.h"
 
 #include <QList>
 #include <QString>
@@ -19,6 +20,12 @@ public:
     virtual Result<bool> read(QList<QString>& lines, qsizetype max) = 0;
     // How far the reading has come: done out of total, in whatever unit suits the source.
     virtual std::pair<qint64, qint64> progress() const = 0;
+    // The numbers of the lines the last read() appended, one for each; false when the source has none.
+    virtual bool takeMetrics(QList<KeywordMetrics>& metrics)
+    {
+        Q_UNUSED(metrics);
+        return false;
+    }
 };
 
 // The lines of a text, cut as the operator sees them.
@@ -49,6 +56,11 @@ public:
         qint64 duplicates = 0;
         // Non-blank lines that were neither stored nor found to be duplicates, after a cancel or a failure.
         qint64 unprocessed = 0;
+        // Keywords stored with numbers from their file; a duplicate's numbers are never stored (its first
+        // line's stay).
+        qint64 numbered = 0;
+        // Whether the batch's source had numbers at all.
+        bool hadNumbers = false;
     };
 
     Batch(Store& store, bool excludeDuplicates);

@@ -3,7 +3,6 @@
 #include "Lines.h"
 #include "Table.h"
 #include "TextDecoding.h"
-#include "store/export/Export.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,21 +11,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A large file is read a piece at a time, so that it can report how far it has come and be stopped.
-constexpr qint64 ReadPiece = 4 << 20;
-
 const QString Cancelled = u"已取消。"_s;
-
-// The column that holds the keywords in a file the program exported itself, when its first row is one of the
-// program's own headers.
-std::optional<int> ownKeywordColumn(const QStringList& firstRow)
-{
-    if (firstRow == Export::listHeader())
-        return int(Export::listHeader().indexOf(u"关键词"_s));
-    if (firstRow == Export::gridHeader())
-        return int(Export::gridHeader().indexOf(u"关键词"_s));
-    return std::nullopt;
-}
 
 } // namespace
 
@@ -57,26 +42,17 @@ Result<std::unique_ptr<KeywordFile>> KeywordFile::open(const QString& path, cons
     if (head.startsWith("\xD0\xCF\x11\xE0"))
         return R::failure(
             u"%1 是旧的 Excel 格式（xls）或其他 Office 文件，请另存为 xlsx 或 CSV 后再增加。"_s.arg(path));
-    const qint64 size = in.size();
-    QByteArray bytes;
-    bytes.reserve(size);
-    for (QByteArray piece; !(piece = in.read(ReadPiece)).isEmpty();) {
-        bytes += piece;
-        if (options.control.progress)
-            options.control.progress(bytes.size(), size);
-        if (options.control.cancelled())
-            return R::failure(Cancelled);
-    }
-    if (in.error() != QFileDevice::NoError)
-        return R::failure(u"无法读取文件 %1：%2"_s.arg(path, in.errorString()));
-    auto decoded = TextDecoding::decode(bytes, options.encoding);
+    auto decoded = TextDecoding::read(in, options.encoding, options.control);
     if (!decoded)
-        return R::failure(u"无法读取文件 %1：%2"_s.arg(path, decoded.error()));
-    bytes.clear();
+        return R::failure(options.control.cancelled() ? Cancelled
+                                                      : u"无法读取文件 %1：%2"_s.arg(path, decoded.error()));
     file->m_kind = suffix == u"csv"_s || suffix == u"tsv"_s ? Kind::Csv : Kind::Text;
     file->m_text = std::move(decoded->text);
     file->m_encoding = decoded->encoding;
     file->m_sure = decoded->sure;
+    // A keyword tool's export is told by its header, whatever the file is called.
+    if (file->m_kind == Kind::Text && KnownLayouts::findInText(file->m_text))
+        file->m_kind = Kind::Csv;
     if (file->m_kind == Kind::Text) {
         file->m_firstRow
             = QStringList(QStringView(file->m_text).first(Lines::lineAt(file->m_text, 0).first).toString());
@@ -91,20 +67,26 @@ Status KeywordFile::settleTable(const QString& suffix)
 {
     Table::Layout layout;
     if (m_kind == Kind::Csv) {
-        // The program's own export is told by its header, even when no keyword follows it.
-        qsizetype next = 0;
-        if (const QStringList head = Table::record(m_text, next, u','); ownKeywordColumn(head))
-            std::tie(m_delimiter, layout) = std::pair {QChar(u','), Table::Layout {int(head.size()), 0, 1}};
-        else
+        if (const auto found = KnownLayouts::findInText(m_text)) {
+            m_delimiter = found->delimiter;
+            recognised(*found);
+        } else {
             std::tie(m_delimiter, layout) = Table::delimiterOf(m_text, suffix == u"tsv"_s);
+        }
         if (const qsizetype at = Table::unclosedQuote(m_text, m_delimiter); at >= 0)
             return Status::failure(u"无法读取 CSV 文件 %1：第 %2 行的引号没有闭合。"_s.arg(
                 m_path, QString::number(Table::lineOf(m_text, at))));
-        next = 0;
+        if (m_layout)
+            return {};
+        qsizetype next = 0;
         for (qsizetype i = 0; i < layout.titles; ++i)
             Table::record(m_text, next, m_delimiter);
         m_firstRow = Table::record(m_text, next, m_delimiter);
     } else {
+        if (const auto found = KnownLayouts::findInRows(m_workbook->firstRows())) {
+            recognised(*found);
+            return {};
+        }
         // A row's cells up to its last one that holds something.
         QList<int> counts;
         int widest = 1;
@@ -115,20 +97,23 @@ Status KeywordFile::settleTable(const QString& suffix)
             counts << int(n);
             widest = std::max(widest, int(n));
         }
-        const QStringList head = m_workbook->firstRows().value(0).mid(0, counts.value(0));
-        if (ownKeywordColumn(head))
-            layout = {int(head.size()), 0, 1};
-        else
-            layout = Table::layoutOf(counts).value_or(Table::Layout {widest, 0, 0});
+        layout = Table::layoutOf(counts).value_or(Table::Layout {widest, 0, 0});
         m_firstRow = m_workbook->firstRows().value(layout.titles);
         m_firstRow.resize(layout.columns);
     }
     m_titles = layout.titles;
-    if (const auto own = ownKeywordColumn(m_firstRow)) {
-        m_own = true;
-        chooseColumn(*own, true);
-    }
     return {};
+}
+
+void KeywordFile::recognised(const KnownLayouts::Found& found)
+{
+    m_layout = found.layout;
+    m_titles = found.titles;
+    m_firstRow = found.header;
+    m_decimalComma = found.decimalComma;
+    // Names such as 关键词 read right only in the file's own encoding.
+    m_sure = m_sure || found.namesBeyondAscii;
+    chooseColumn(found.layout.keyword, true);
 }
 
 void KeywordFile::chooseColumn(int column, bool skipFirstRow)
@@ -148,14 +133,27 @@ Status KeywordFile::start()
     case Kind::Csv:
         for (qsizetype i = 0; i < skipped; ++i)
             Table::record(m_text, m_next, m_delimiter);
+        if (hasNumbers()) {
+            const auto want = [this](int column) {
+                m_wanted.resize(std::max(m_wanted.size(), qsizetype(column) + 1));
+                m_wanted[column] = true;
+            };
+            want(m_column);
+            for (const auto& [column, number] : m_layout->numbers)
+                want(column);
+        }
         break;
     case Kind::Workbook: {
         // The sheet is read again for the chosen column, and let go.
-        auto cells = m_workbook->column(m_column);
+        QList<int> wanted {m_column};
+        for (const auto& [column, number] : hasNumbers() ? m_layout->numbers : decltype(m_layout->numbers)())
+            wanted << column;
+        auto cells = m_workbook->columns(wanted);
         m_workbook.reset();
         if (!cells)
             return Status::of(cells);
-        m_cells = std::move(cells).value();
+        m_numberCells = std::move(cells).value();
+        m_cells = m_numberCells.takeFirst();
         m_next = std::min(skipped, m_cells.size());
         break;
     }
@@ -163,11 +161,18 @@ Status KeywordFile::start()
     return {};
 }
 
-QString KeywordFile::nextValue()
+QString KeywordFile::nextValue(KeywordMetrics& metrics)
 {
-    if (m_kind == Kind::Workbook)
+    if (m_kind == Kind::Workbook) {
+        if (hasNumbers())
+            metrics = KnownLayouts::metricsOf(*m_layout, m_numberCells, m_next, m_decimalComma);
         return m_cells.at(m_next++);
-    return Table::record(m_text, m_next, m_delimiter).value(m_column);
+    }
+    if (!hasNumbers())
+        return Table::record(m_text, m_next, m_delimiter).value(m_column);
+    const QStringList row = Table::record(m_text, m_next, m_delimiter, m_wanted);
+    metrics = KnownLayouts::metricsOf(*m_layout, row, m_decimalComma);
+    return row.value(m_column);
 }
 
 QStringList KeywordFile::preview(int lines) const
@@ -203,15 +208,28 @@ Result<bool> KeywordFile::read(QList<QString>& lines, qsizetype max)
     if (m_pending.isEmpty() && m_next >= end)
         return false;
     const qsizetype full = lines.size() + max;
+    m_lastMetrics.clear();
     while (lines.size() < full && (!m_pending.isEmpty() || m_next < end)) {
-        // A field or cell that holds line breaks gives a keyword a line, as pasted text would.
+        // A field or cell that holds line breaks gives a keyword a line, as pasted text would, each with the
+        // row's numbers.
         if (m_pending.isEmpty()) {
-            const QString value = nextValue();
+            m_pendingMetrics = {};
+            const QString value = nextValue(m_pendingMetrics);
             for (QStringView line : Lines::split(value))
                 m_pending << line.toString();
         }
         lines.append(m_pending.takeFirst());
+        if (hasNumbers())
+            m_lastMetrics.append(m_pendingMetrics);
     }
+    return true;
+}
+
+bool KeywordFile::takeMetrics(QList<KeywordMetrics>& metrics)
+{
+    if (!hasNumbers())
+        return false;
+    metrics = std::exchange(m_lastMetrics, {});
     return true;
 }
 
@@ -235,6 +253,11 @@ Result<bool> FileLines::read(QList<QString>& lines, qsizetype max)
             return more;
     }
     return false;
+}
+
+bool FileLines::takeMetrics(QList<KeywordMetrics>& metrics)
+{
+    return m_current < m_files.size() && m_files[m_current]->takeMetrics(metrics);
 }
 
 std::pair<qint64, qint64> FileLines::progress() const

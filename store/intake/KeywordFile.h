@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Batch.h"
+#include "KnownLayouts.h"
 #include "Workbook.h"
 
 #include <QStringList>
@@ -43,8 +44,11 @@ public:
     qsizetype columns() const { return m_firstRow.size(); }
     // Rows above the table without its columns (a report's title): never read.
     qsizetype titleRows() const { return m_titles; }
-    // The program's own export: its keyword column is chosen, and its header row left out, already.
-    bool ownExport() const { return m_own; }
+    // A layout told by its header (the program's own export, a keyword tool's): its keyword column is chosen,
+    // and its header row left out, already.
+    bool ownExport() const { return m_layout.has_value(); }
+    // The columns read for numbers, when the layout has any.
+    const std::optional<KnownLayouts::Layout>& layout() const { return m_layout; }
     // Until chosen, the first column is read, first row included.
     void chooseColumn(int column, bool skipFirstRow);
     // The first lines as they would be stored, to show what a guessed encoding makes of the file.
@@ -52,16 +56,20 @@ public:
 
     Result<bool> read(QList<QString>& lines, qsizetype max) override;
     std::pair<qint64, qint64> progress() const override;
+    bool takeMetrics(QList<KeywordMetrics>& metrics) override;
 
 private:
     KeywordFile() = default;
+    // Takes a known header found in the table.
+    void recognised(const KnownLayouts::Found& found);
     // Settles the table of a CSV file or a workbook: its delimiter, title rows, first row, and whether it is an
     // export of the program's own.
     Status settleTable(const QString& suffix);
     // Moves to the first row to read (of a workbook: reads its column).
     Status start();
-    // The next row's field in the chosen column.
-    QString nextValue();
+    // The next row's field in the chosen column, and its numbers.
+    QString nextValue(KeywordMetrics& metrics);
+    bool hasNumbers() const { return m_layout && !m_layout->numbers.isEmpty(); }
 
     QString m_path;
     Kind m_kind = Kind::Text;
@@ -74,7 +82,14 @@ private:
     QChar m_delimiter;
     QStringList m_firstRow;
     qsizetype m_titles = 0;
-    bool m_own = false;
+    std::optional<KnownLayouts::Layout> m_layout;
+    bool m_decimalComma = false;
+    // A workbook's number columns, in the layout's order, once read.
+    QList<QStringList> m_numberCells;
+    QList<KeywordMetrics> m_lastMetrics;
+    // The columns of a CSV row read: the keyword's and the numbers'.
+    QList<bool> m_wanted;
+    KeywordMetrics m_pendingMetrics;
     int m_column = 0;
     bool m_skipFirstRow = false;
     bool m_started = false;
@@ -90,6 +105,7 @@ public:
     explicit FileLines(std::vector<std::unique_ptr<KeywordFile>> files);
     Result<bool> read(QList<QString>& lines, qsizetype max) override;
     std::pair<qint64, qint64> progress() const override;
+    bool takeMetrics(QList<KeywordMetrics>& metrics) override;
 
 private:
     std::vector<std::unique_ptr<KeywordFile>> m_files;

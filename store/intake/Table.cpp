@@ -51,8 +51,76 @@ QStringList record(QStringView text, qsizetype& next, QChar delimiter)
     return fields;
 }
 
+QStringList record(QStringView text, qsizetype& next, QChar delimiter, const QList<bool>& wanted)
+{
+    QStringList fields;
+    fields.reserve(wanted.size() + 1);
+    qsizetype start = next;
+    // A field that began with a quote is built up; any other is a slice of the text.
+    QString built;
+    bool quoted = false;
+    bool wasQuoted = false;
+    bool empty = true;
+    bool keep = wanted.value(0);
+    const auto endField = [&](qsizetype end) {
+        fields << (!keep           ? QString()
+                       : wasQuoted ? std::exchange(built, {})
+                                   : text.sliced(start, end - start).toString());
+        keep = wanted.value(fields.size());
+        wasQuoted = false;
+        empty = true;
+    };
+    qsizetype i = next;
+    for (; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text.at(i + 1) == u'"') {
+                if (keep)
+                    built += u'"';
+                ++i;
+            } else if (c == u'"') {
+                quoted = false;
+                continue;
+            } else if (keep) {
+                built += c;
+            }
+            empty = false;
+        } else if (c == u'"' && empty) {
+            quoted = wasQuoted = true;
+            if (keep)
+                built.clear();
+        } else if (separates(c, delimiter)) {
+            endField(i);
+            start = i + 1;
+            // Past the last column wanted, the rest of a line without quotes is not looked at field by field.
+            if (fields.size() >= wanted.size()) {
+                qsizetype end = start;
+                while (end < text.size() && text.at(end) != u'\n' && text.at(end) != u'\r' && text.at(end) != u'"')
+                    ++end;
+                if (end == text.size() || text.at(end) != u'"') {
+                    i = end;
+                    break;
+                }
+            }
+        } else if (c == u'\n' || c == u'\r') {
+            break;
+        } else {
+            if (wasQuoted && keep)
+                built += c;
+            empty = false;
+        }
+    }
+    endField(i);
+    if (i < text.size())
+        i += text.at(i) == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n' ? 2 : 1;
+    next = std::max(i, next + 1);
+    return fields;
+}
+
 qsizetype unclosedQuote(QStringView text, QChar delimiter)
 {
+    if (!text.contains(u'"'))
+        return -1;
     bool quoted = false;
     bool fieldEmpty = true;
     qsizetype opened = -1;

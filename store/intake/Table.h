@@ -21,6 +21,9 @@ struct Layout
 // The next record of a CSV text from next on, moving next past it. Quoted fields (RFC 4180) may hold the delimiter,
 // doubled quotes and line breaks. With a null delimiter every record is one field.
 QStringList record(QStringView text, qsizetype& next, QChar delimiter);
+// The same, reading only the fields of the columns wanted: the others come back empty, so that a wide table is read
+// without a string for each of its cells.
+QStringList record(QStringView text, qsizetype& next, QChar delimiter, const QList<bool>& wanted);
 // Where a quoted field opens that nothing closes, read as records are read; -1 when every one is closed.
 qsizetype unclosedQuote(QStringView text, QChar delimiter);
 // The line, from 1, that a position of a text lies on: CR LF, LF and a lone CR each end a line.

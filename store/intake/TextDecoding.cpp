@@ -1,7 +1,10 @@
 #include "TextDecoding.h"
 
+#include <QFile>
 #include <QStringDecoder>
+#include <QSysInfo>
 
+#include <functional>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -53,7 +56,88 @@ std::optional<QString> utf16Guess(QByteArrayView bytes)
     return std::nullopt;
 }
 
+// A large file is read a piece at a time, so that it can report how far it has come and be stopped.
+constexpr qint64 ReadPiece = 4 << 20;
+
+// Reads up to size bytes into place, handing each piece read to check while it is still in the cache; how many
+// it read, or a failure when cancelled or when check refuses a piece.
+Result<qint64> readInto(QFile& in, char* into, qint64 size, const ReadControl& control,
+                        const std::function<Status(qint64 done)>& check = {})
+{
+    qint64 done = 0;
+    for (qint64 n = 0; done < size && (n = in.read(into + done, std::min(ReadPiece, size - done))) > 0;) {
+        done += n;
+        if (check) {
+            if (const Status checked = check(done); !checked)
+                return checked.as<qint64>();
+        }
+        if (control.progress)
+            control.progress(done, size);
+        if (control.cancelled())
+            return Result<qint64>::failure(u"已取消。"_s);
+    }
+    return done;
+}
+
+// UTF-16 in the machine's own byte order, read straight into the text, with the checks its decoder makes: no
+// surrogate without its partner. Nothing when the file is not such a file, or changed while it was read.
+std::optional<Result<Decoded>> readUtf16(QFile& in, const ReadControl& control)
+{
+    const QByteArray head = in.peek(4);
+    const qint64 size = in.size();
+    if (QSysInfo::ByteOrder != QSysInfo::LittleEndian || in.isSequential() || size < 2 || size % 2 != 0
+        || !head.startsWith("\xFF\xFE") || head == QByteArray("\xFF\xFE\0\0", 4) || !in.seek(2))
+        return std::nullopt;
+    QString text((size - 2) / 2, Qt::Uninitialized);
+    const ushort* units = text.utf16();
+    qsizetype checked = 0;
+    // A high surrogate at the end of a piece waits for the next one, unless the text ends there.
+    const auto check = [&](qint64 done) {
+        const qsizetype read = qsizetype(done / 2);
+        for (; checked < read; ++checked) {
+            if ((units[checked] & 0xF800) != 0xD800)
+                continue;
+            if (QChar(units[checked]).isHighSurrogate() && checked + 1 == read && read < text.size())
+                break;
+            if (QChar(units[checked]).isLowSurrogate() || checked + 1 == read
+                || !QChar(units[++checked]).isLowSurrogate())
+                return Status::failure(u"文件不是有效的 UTF-16LE 文本。"_s);
+        }
+        return Status();
+    };
+    const auto done = readInto(in, reinterpret_cast<char*>(text.data()), size - 2, control, check);
+    if (!done)
+        return done.as<Decoded>();
+    if (*done != size - 2 || !in.atEnd()) {
+        (void)in.seek(0);
+        return std::nullopt;
+    }
+    return Decoded {std::move(text), u"UTF-16LE"_s, true};
+}
+
 } // namespace
+
+Result<Decoded> read(QFile& in, const QString& stated, const ReadControl& control)
+{
+    if (auto utf16 = readUtf16(in, control))
+        return std::move(*utf16);
+    // Read in place: a piece of its own each time would be paged in and copied once more.
+    const qint64 size = in.size();
+    QByteArray bytes(size, Qt::Uninitialized);
+    const auto done = readInto(in, bytes.data(), size, control);
+    if (!done)
+        return done.as<Decoded>();
+    bytes.resize(*done);
+    // A file that grew meanwhile, or one without a size (a pipe), is read to its end all the same.
+    for (QByteArray piece; !(piece = in.read(ReadPiece)).isEmpty();) {
+        bytes += piece;
+        if (control.cancelled())
+            return Result<Decoded>::failure(u"已取消。"_s);
+    }
+    if (in.error() != QFileDevice::NoError)
+        return Result<Decoded>::failure(in.errorString());
+    return decode(bytes, stated);
+}
 
 Result<Decoded> decode(const QByteArray& bytes, const QString& stated)
 {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "Workbook.h"
 #include "store/Result.h"
 
 #include <QByteArray>
 #include <QString>
+
+class QFile;
 
 // How the bytes of a keyword file become text.
 namespace TextDecoding {
@@ -20,5 +23,7 @@ struct Decoded
 // encoding (a character cut off at its end included) is refused, and so is UTF-16 or UTF-32 stated without a
 // byte order for a file without a mark.
 Result<Decoded> decode(const QByteArray& bytes, const QString& stated);
+// Reads an open file whole, a piece at a time (reporting how far, and stopped when cancelled), and decodes it.
+Result<Decoded> read(QFile& in, const QString& stated, const ReadControl& control);
 
 } // namespace TextDecoding

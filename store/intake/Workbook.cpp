@@ -209,16 +209,24 @@ Result<std::unique_ptr<Workbook>> Workbook::open(const QString& path, const Read
 
 Result<QStringList> Workbook::column(int column) const
 {
-    QStringList cells(m_rows);
-    const auto rows = walk(column, {}, [&](qsizetype row, int, QString value) {
-        if (row < cells.size())
-            cells[row] = std::move(value);
+    auto cells = columns({column});
+    if (!cells)
+        return cells.as<QStringList>();
+    return std::move(cells).value().takeFirst();
+}
+
+Result<QList<QStringList>> Workbook::columns(const QList<int>& wanted) const
+{
+    QList<QStringList> cells(wanted.size(), QStringList(m_rows));
+    const auto rows = walk(wanted.size() == 1 ? wanted.first() : -1, {}, [&](qsizetype row, int column, QString value) {
+        if (const qsizetype at = wanted.indexOf(column); at >= 0 && row < m_rows)
+            cells[at][row] = std::move(value);
     });
-    // The file changed since it was opened.
     if (rows && *rows != m_rows)
-        return Result<QStringList>::failure(u"工作簿 %1 在读取期间被改动。"_s.arg(m_path));
+        // The file changed since it was opened.
+        return Result<QList<QStringList>>::failure(u"工作簿 %1 在读取期间被改动。"_s.arg(m_path));
     if (!rows)
-        return rows.as<QStringList>();
+        return rows.as<QList<QStringList>>();
     return cells;
 }
 

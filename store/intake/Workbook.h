@@ -30,6 +30,8 @@ public:
     qsizetype rows() const { return m_rows; }
     // Each row's cell in column (from 0), a row a string, read from the file again.
     Result<QStringList> column(int column) const;
+    // The same for several columns in one reading, a list of cells for each.
+    Result<QList<QStringList>> columns(const QList<int>& columns) const;
 
 private:
     Workbook() = default;

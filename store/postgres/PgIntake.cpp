@@ -11,6 +11,16 @@ namespace {
 
 using namespace PgCopyText;
 
+// A keyword's numbers as COPY fields, \N where it has none.
+QByteArray metricsFields(const KeywordMetrics& m)
+{
+    const auto whole = [](const std::optional<qint64>& v) { return v ? QByteArray::number(*v) : QByteArray("\\N"); };
+    const auto real
+        = [](const std::optional<double>& v) { return v ? QByteArray::number(*v, 'g', 17) : QByteArray("\\N"); };
+    return whole(m.volume) + '\t' + whole(m.volumeHigh) + '\t' + real(m.competition) + '\t' + real(m.bidLow) + '\t'
+        + real(m.bidHigh);
+}
+
 QString failure(PGconn* c, PGresult* r)
 {
     const QString text = QString::fromUtf8(r ? PQresultErrorMessage(r) : PQerrorMessage(c)).trimmed();
@@ -92,7 +102,8 @@ Status PgStore::loadPrints(KeywordPrints& into)
     return {};
 }
 
-Status PgStore::addChunk(const QList<QString>& keywords, KeywordPrints* seen, ChunkCounts& counts)
+Status PgStore::addChunk(const QList<QString>& keywords, const QList<KeywordMetrics>& metrics, KeywordPrints* seen,
+                         ChunkCounts& counts)
 {
     counts = {};
     ChunkCounts done;
@@ -119,11 +130,31 @@ Status PgStore::addChunk(const QList<QString>& keywords, KeywordPrints* seen, Ch
         }
         if (seen)
             seen->insert(prints, isNew);
+        // Keywords with numbers take ids drawn beforehand, so that their numbers can name them.
+        const bool numbered = std::any_of(metrics.cbegin(), metrics.cend(), [](const auto& m) { return !m.isEmpty(); });
+        QList<qint64> ids;
+        if (numbered) {
+            const qint64 fresh = std::count(isNew.cbegin(), isNew.cend(), 1);
+            const Status drawn = m_connection.read(
+                u"SELECT nextval(pg_get_serial_sequence('korvels', 'id')) FROM generate_series(1, ?)"_s, {fresh},
+                [&](const QSqlQuery& q) { ids << q.value(0).toLongLong(); });
+            if (!drawn)
+                return drawn;
+        }
         QByteArray rows;
+        QByteArray numbers;
         for (qsizetype i = 0; i < texts.size(); ++i) {
             if (!isNew[size_t(i)]) {
                 ++done.duplicates;
                 continue;
+            }
+            if (numbered) {
+                const QByteArray id = QByteArray::number(ids.at(done.added));
+                rows += id + '\t';
+                if (const KeywordMetrics& m = metrics.at(i); !m.isEmpty()) {
+                    numbers += id + '\t' + metricsFields(m) + '\n';
+                    ++done.numbered;
+                }
             }
             appendField(rows, texts.at(i));
             rows += '\n';
@@ -131,8 +162,15 @@ Status PgStore::addChunk(const QList<QString>& keywords, KeywordPrints* seen, Ch
         }
         if (done.added == 0)
             return {};
-        if (const Status copied = copyIn(u"COPY Korvels(keywords) FROM STDIN"_s, rows); !copied)
+        const QString columns = numbered ? u"id, keywords"_s : u"keywords"_s;
+        if (const Status copied = copyIn(u"COPY Korvels(%1) FROM STDIN"_s.arg(columns), rows); !copied)
             return copied;
+        if (!numbers.isEmpty()) {
+            const Status copied = copyIn(
+                u"COPY KeywordMetrics(id, volume, volumeHigh, competition, bidLow, bidHigh) FROM STDIN"_s, numbers);
+            if (!copied)
+                return copied;
+        }
         if (seen) {
             // Under the intake lock the newest rows are this chunk's.
             const Status read = m_connection.read(u"SELECT coalesce(max(id), 0) FROM Korvels"_s, {},

@@ -48,6 +48,7 @@ Status PgStore::grant(const QString& location, const QString& role)
         u"GRANT SELECT, INSERT, UPDATE, DELETE, TRUNCATE ON %1.KeyClass, %1.Korvels, %1.ClassCounts TO %2"_s.arg(
             s, grantee),
         u"GRANT SELECT, INSERT, UPDATE, DELETE ON %1.SavedRules, %1.Settings TO %2"_s.arg(s, grantee),
+        u"GRANT SELECT, INSERT, UPDATE, DELETE, TRUNCATE ON %1.KeywordMetrics TO %2"_s.arg(s, grantee),
         u"GRANT SELECT ON %1.KorvelSchema TO %2"_s.arg(s, grantee),
         u"GRANT USAGE, SELECT, UPDATE ON SEQUENCE %1 TO %2"_s.arg(sequences.join(u", "_s), grantee),
         u"GRANT EXECUTE ON FUNCTION %1.korvel_key(bigint), %1.korvel_serve(bigint), %1.korvel_count() TO %2"_s.arg(

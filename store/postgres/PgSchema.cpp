@@ -98,6 +98,18 @@ const Upgrade Upgrades[] = {
       " classcode text COLLATE \"C\" NOT NULL DEFAULT '', rule text NOT NULL DEFAULT '')"}},
     // The store's own settings, a value by name.
     {5, {"CREATE TABLE IF NOT EXISTS Settings (name text COLLATE \"C\" PRIMARY KEY, value text NOT NULL DEFAULT '')"}},
+    // The numbers keyword tools give keywords, a row for a keyword that has any, gone with it. The roles that
+    // already write keywords may write these too.
+    {6,
+     {"CREATE TABLE IF NOT EXISTS KeywordMetrics (id bigint PRIMARY KEY REFERENCES Korvels(id) ON DELETE CASCADE,"
+      " volume bigint, volumeHigh bigint, competition double precision, bidLow double precision,"
+      " bidHigh double precision)",
+      "DO $$ DECLARE r text; BEGIN"
+      "  FOR r IN SELECT DISTINCT quote_ident(grantee) FROM information_schema.role_table_grants"
+      "    WHERE table_schema = current_schema() AND table_name = 'korvels' AND privilege_type = 'INSERT'"
+      "    AND grantee <> current_user LOOP"
+      "    EXECUTE format('GRANT SELECT, INSERT, UPDATE, DELETE, TRUNCATE ON KeywordMetrics TO %s', r);"
+      "  END LOOP; END $$"}},
 };
 
 // Runs the steps from version `from` on; within a transaction.
@@ -117,7 +129,8 @@ Status upgrade(Connection& c, int from)
 }
 
 const QStringList Tables
-    = {u"keyclass"_s, u"korvels"_s, u"classcounts"_s, u"korvelschema"_s, u"savedrules"_s, u"settings"_s};
+    = {u"keyclass"_s, u"korvels"_s, u"classcounts"_s, u"korvelschema"_s, u"savedrules"_s, u"settings"_s,
+       u"keywordmetrics"_s};
 const QStringList KeyClassColumns = {u"id"_s, u"code"_s, u"title"_s, u"qkey"_s, u"maxnext"_s, u"path"_s};
 const QStringList KorvelsColumns
     = {u"id"_s, u"keywords"_s, u"isset"_s, u"statue"_s, u"statue1"_s, u"classcode"_s, u"classname"_s};

@@ -225,7 +225,7 @@ Status PgStore::deleteAllKeywords()
         // work would queue behind it: it waits a few seconds at most, and then says why.
         Status truncated = m_connection.run(u"SET LOCAL lock_timeout = '3s'"_s);
         if (truncated)
-            truncated = m_connection.run(u"TRUNCATE Korvels, ClassCounts"_s);
+            truncated = m_connection.run(u"TRUNCATE Korvels, ClassCounts, KeywordMetrics"_s);
         if (truncated)
             announce('k');
         return truncated;

@@ -39,7 +39,9 @@ public:
     Status deleteAllKeywords() override;
 
     Status loadPrints(KeywordPrints& into) override;
-    Status addChunk(const QList<QString>& keywords, KeywordPrints* seen, ChunkCounts& counts) override;
+    using Store::addChunk;
+    Status addChunk(const QList<QString>& keywords, const QList<KeywordMetrics>& metrics, KeywordPrints* seen,
+                    ChunkCounts& counts) override;
     Result<qint64> importRows(const QList<KeywordRow>& rows) override;
     Result<QList<FoundKeyword>> findKeywords(const QString& text, int limit) override;
 

@@ -48,6 +48,12 @@ public:
     Status replaceClasses(const QList<ClassRow>& classes) override;
     QString storedForm(const QString& text) const override { return stored(text); }
 
+    Result<bool> hasMetrics() override;
+    Result<QHash<qint64, KeywordMetrics>> metricsOf(const QList<qint64>& ids) override;
+    Result<QList<ClassVolume>> classVolumes() override;
+    Result<VolumeTotals> volumeTotals() override;
+    Status importMetrics(const QHash<qint64, KeywordMetrics>& metrics) override;
+
     // For tests that need to bend the connection (a size limit, read-only mode).
     QSqlDatabase database() const { return m_connection.database(); }
 
@@ -70,6 +76,8 @@ protected:
     Result<Change> whyUnchanged(qint64 id);
 
     static KeywordRow keywordFrom(const QSqlQuery& q);
+    // The numbers of a row read as volume, volumeHigh, competition, bidLow, bidHigh from column first on.
+    static KeywordMetrics metricsFrom(const QSqlQuery& q, int first);
     // A LIKE pattern that matches text anywhere, its wildcards taken literally (escaped with a backslash).
     static QString containsPattern(const QString& text);
     // Whether a keyword contains text by the find rule: ASCII letters without case, everything else exactly.

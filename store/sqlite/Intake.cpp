@@ -87,7 +87,8 @@ Status SqliteStore::catchUp(KeywordPrints& seen)
     return newer.failed() ? Status::failure(newer.error()) : Status();
 }
 
-Status SqliteStore::addChunk(const QList<QString>& keywords, KeywordPrints* seen, ChunkCounts& counts)
+Status SqliteStore::addChunk(const QList<QString>& keywords, const QList<KeywordMetrics>& metrics, KeywordPrints* seen,
+                             ChunkCounts& counts)
 {
     counts = {};
     if (const Status safe = beforeWrite(); !safe)
@@ -113,6 +114,16 @@ Status SqliteStore::addChunk(const QList<QString>& keywords, KeywordPrints* seen
         utf8(keywords, text, ends);
         std::vector<QByteArrayView> fresh;
         fresh.reserve(ends.size());
+        const bool numbered = metrics.size() == keywords.size();
+        std::vector<const KeywordMetrics*> freshMetrics;
+        // Under the write lock new rows take the ids above the highest, one after another.
+        qint64 firstId = 1;
+        if (numbered) {
+            NativeStatement top(handle(), "SELECT coalesce(max(id), 0) FROM Korvels");
+            if (!top.next())
+                return Status::failure(top.error());
+            firstId = top.integer(0) + 1;
+        }
         std::vector<KeywordPrints::Print> prints;
         std::vector<char> isNew(ends.size(), 1);
         if (seen) {
@@ -122,10 +133,13 @@ Status SqliteStore::addChunk(const QList<QString>& keywords, KeywordPrints* seen
             seen->insert(prints, isNew);
         }
         for (size_t i = 0; i < ends.size(); ++i) {
-            if (isNew[i])
+            if (isNew[i]) {
                 fresh.push_back(keywordAt(text, ends, i));
-            else
+                if (numbered)
+                    freshMetrics.push_back(&metrics.at(qsizetype(i)));
+            } else {
                 ++done.duplicates;
+            }
         }
         const QString failed = insertKeywords(fresh, done.added);
         if (seen && done.added > 0)
@@ -134,6 +148,18 @@ Status SqliteStore::addChunk(const QList<QString>& keywords, KeywordPrints* seen
         // it (a full disk) leaves nothing to commit.
         if (!failed.isEmpty() && sqlite3_get_autocommit(handle()))
             return Status::failure(failed);
+        if (numbered && done.added > 0) {
+            if (sqlite3_last_insert_rowid(handle()) != firstId + done.added - 1)
+                return Status::failure(u"新关键词的编号不连续，无法保存它们的数字。"_s);
+            std::vector<std::pair<qint64, const KeywordMetrics*>> rows;
+            for (qint64 i = 0; i < done.added; ++i) {
+                if (!freshMetrics[size_t(i)]->isEmpty())
+                    rows.emplace_back(firstId + i, freshMetrics[size_t(i)]);
+            }
+            if (const QString refusedNumbers = insertMetrics(rows); !refusedNumbers.isEmpty())
+                return Status::failure(refusedNumbers);
+            done.numbered = qint64(rows.size());
+        }
         refused = failed;
         return {};
     });
@@ -174,6 +200,55 @@ QString SqliteStore::insertKeywords(const std::vector<QByteArrayView>& keywords,
         if (!single.run())
             return single.error();
         ++added;
+    }
+    return {};
+}
+
+QString SqliteStore::insertMetrics(const std::vector<std::pair<qint64, const KeywordMetrics*>>& rows)
+{
+    constexpr int Columns = 6;
+    static const QByteArray many = [] {
+        QByteArray sql = "INSERT INTO KeywordMetrics(id, volume, volumeHigh, competition, bidLow, bidHigh) VALUES ";
+        for (int row = 0; row < RowsPerInsert; ++row) {
+            sql += row == 0 ? "(" : ", (";
+            for (int column = 1; column <= Columns; ++column)
+                sql += (column == 1 ? "?" : ", ?") + QByteArray::number(row * Columns + column);
+            sql += ")";
+        }
+        return sql;
+    }();
+    NativeStatement group(handle(), many.constData());
+    NativeStatement single(handle(),
+                           "INSERT INTO KeywordMetrics(id, volume, volumeHigh, competition, bidLow, "
+                           "bidHigh) VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+    if (!group || !single)
+        return group ? single.error() : group.error();
+    const auto bind = [](NativeStatement& s, int at, const std::pair<qint64, const KeywordMetrics*>& row) {
+        const KeywordMetrics& m = *row.second;
+        s.bind(at, row.first);
+        const auto whole = [&](int column, const std::optional<qint64>& v) {
+            v ? s.bind(at + column, *v) : s.bindNull(at + column);
+        };
+        const auto real = [&](int column, const std::optional<double>& v) {
+            v ? s.bindReal(at + column, *v) : s.bindNull(at + column);
+        };
+        whole(1, m.volume);
+        whole(2, m.volumeHigh);
+        real(3, m.competition);
+        real(4, m.bidLow);
+        real(5, m.bidHigh);
+    };
+    size_t next = 0;
+    for (; next + RowsPerInsert <= rows.size(); next += RowsPerInsert) {
+        for (int row = 0; row < RowsPerInsert; ++row)
+            bind(group, row * Columns + 1, rows[next + size_t(row)]);
+        if (!group.run())
+            return group.error();
+    }
+    for (; next < rows.size(); ++next) {
+        bind(single, 1, rows[next]);
+        if (!single.run())
+            return single.error();
     }
     return {};
 }

@@ -36,6 +36,7 @@ public:
     }
     void bind(int column, qint64 value) { sqlite3_bind_int64(m_statement, column, value); }
     void bindNull(int column) { sqlite3_bind_null(m_statement, column); }
+    void bindReal(int column, double value) { sqlite3_bind_double(m_statement, column, value); }
     // Runs an insert; false with the reason in error() when the store refused it.
     bool run()
     {

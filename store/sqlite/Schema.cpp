@@ -71,6 +71,15 @@ Status addSettings(Connection& c)
         u"CREATE TABLE IF NOT EXISTS Settings (name TEXT PRIMARY KEY, value TEXT NOT NULL DEFAULT '') WITHOUT ROWID"_s);
 }
 
+// What version 5 added: the numbers keyword tools give keywords, a row for a keyword that has any, gone with it.
+const char* const MetricsDeleteTrigger = "CREATE TRIGGER IF NOT EXISTS Korvels_metrics_delete AFTER DELETE ON Korvels"
+                                         " BEGIN DELETE FROM KeywordMetrics WHERE id = OLD.id; END";
+const char* const Version5[] = {
+    "CREATE TABLE IF NOT EXISTS KeywordMetrics (id INTEGER PRIMARY KEY, volume INTEGER, volumeHigh INTEGER,"
+    " competition REAL, bidLow REAL, bidHigh REAL)",
+    MetricsDeleteTrigger,
+};
+
 const QStringList KeyClassColumns = {u"id"_s, u"code"_s, u"title"_s, u"qKey"_s, u"maxnext"_s, u"path"_s};
 const QStringList KorvelsColumns
     = {u"id"_s, u"keywords"_s, u"isSet"_s, u"statue"_s, u"statue1"_s, u"classcode"_s, u"classname"_s};
@@ -119,6 +128,8 @@ Status create(Connection& c, int currentVersion)
             s = addSavedRules(c);
         if (s)
             s = addSettings(c);
+        if (s)
+            s = runAll(c, Version5);
         return s ? setVersion(c, currentVersion) : s;
     });
 }
@@ -147,6 +158,8 @@ Status checkAndUpgrade(Connection& c, int currentVersion)
             s = addSavedRules(c);
         if (s && version < 4)
             s = addSettings(c);
+        if (s && version < 5)
+            s = runAll(c, Version5);
         return s ? setVersion(c, currentVersion) : s;
     });
 }
@@ -154,8 +167,13 @@ Status checkAndUpgrade(Connection& c, int currentVersion)
 Status deleteAllKeywords(Connection& c)
 {
     return c.transaction([&] {
-        const char* const steps[]
-            = {"DROP TRIGGER Korvels_counted_delete", "DELETE FROM Korvels", "DELETE FROM ClassCounts", DeleteTrigger};
+        const char* const steps[] = {"DROP TRIGGER Korvels_counted_delete",
+                                     "DROP TRIGGER Korvels_metrics_delete",
+                                     "DELETE FROM Korvels",
+                                     "DELETE FROM ClassCounts",
+                                     "DELETE FROM KeywordMetrics",
+                                     DeleteTrigger,
+                                     MetricsDeleteTrigger};
         return runAll(c, steps);
     });
 }

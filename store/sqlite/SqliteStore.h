@@ -11,7 +11,7 @@ class SqliteStore : public SqlStore
 {
     Q_OBJECT
 public:
-    static constexpr int SchemaVersion = 4;
+    static constexpr int SchemaVersion = 5;
     static constexpr int RowsPerInsert = 64;
     static constexpr int BulkCheckpointPages = 10000;
 
@@ -28,7 +28,9 @@ public:
     QString location() const override { return m_path; }
     Status deleteAllKeywords() override;
     Status loadPrints(KeywordPrints& into) override;
-    Status addChunk(const QList<QString>& keywords, KeywordPrints* seen, ChunkCounts& counts) override;
+    using Store::addChunk;
+    Status addChunk(const QList<QString>& keywords, const QList<KeywordMetrics>& metrics, KeywordPrints* seen,
+                    ChunkCounts& counts) override;
     Result<qint64> importRows(const QList<KeywordRow>& rows) override;
     Result<QList<FoundKeyword>> findKeywords(const QString& text, int limit) override;
     Result<QStringList> problems() override;
@@ -52,6 +54,8 @@ private:
     Status scanInHalves(const std::function<Status(sqlite3* db, qint64 from, qint64 to, int half)>& scan);
     // Inserts each keyword as an unsorted row, in order, counting them; the store's words when one is refused.
     QString insertKeywords(const std::vector<QByteArrayView>& keywords, qint64& added);
+    // Inserts the numbers of keywords by id, many rows to a statement; the store's words when it refuses them.
+    QString insertMetrics(const std::vector<std::pair<qint64, const KeywordMetrics*>>& rows);
     // Takes into a batch's prints the keywords other connections stored since it last looked; in a transaction.
     Status catchUp(KeywordPrints& seen);
 

@@ -168,6 +168,8 @@ void frmAddWords::AddWords(LineSource& source)
 
     QString text = QString::number(counts.added) + u"个关键词增加成功！"_s + QString::number(counts.duplicates)
         + u"个关键词因为重复未增加！"_s;
+    if (counts.hadNumbers)
+        text += u"\n其中%1个关键词带有文件中的搜索量等数字；重复的关键词保留第一行的数字。"_s.arg(counts.numbered);
     if (counts.added > 0)
         text += before ? applyRules(*before) : QString(u"\n没有按保存的规则归类："_s + before.error());
     if (!done) {

@@ -33,12 +33,13 @@ frmFind::frmFind(Store& conn, QWidget* parent)
     Label1 = named(new QLabel(u"查找："_s, this), u"Label1"_s);
     txtFind = named(new QLineEdit(this), u"txtFind"_s);
     lstFound = named(new QTreeWidget(this), u"lstFound"_s);
-    lstFound->setColumnCount(2);
-    lstFound->setHeaderLabels({u"关键词"_s, u"分类"_s});
+    lstFound->setColumnCount(3);
+    lstFound->setHeaderLabels({u"关键词"_s, u"分类"_s, u"月均搜索量"_s});
     lstFound->setRootIsDecorated(false);
     lstFound->setUniformRowHeights(true);
     lstFound->setAllColumnsShowFocus(true);
-    lstFound->setColumnWidth(0, twips(3300));
+    lstFound->setColumnWidth(0, twips(2800));
+    lstFound->setColumnWidth(1, twips(2300));
     lblCount = named(new QLabel(this), u"lblCount"_s);
     place(this, Layout);
     txtFind->installEventFilter(this);
@@ -70,13 +71,27 @@ void frmFind::txtFind_Change()
     m_found = std::move(found).value();
     const bool more = m_found.size() > Shown;
     m_found.resize(std::min<qsizetype>(m_found.size(), Shown));
+    QList<qint64> ids;
+    for (const FoundKeyword& f : std::as_const(m_found))
+        ids << f.row.id;
+    const auto metrics = Conn.metricsOf(ids);
+    if (!metrics) {
+        MessageBox::inform(this, metrics.error());
+        return;
+    }
     QList<QTreeWidgetItem*> items;
     for (const FoundKeyword& f : std::as_const(m_found)) {
         const bool filed = f.row.isSet == 1 && !f.row.classcode.isEmpty();
         const QString where = !filed ? u"（未分类）"_s
             : f.classPath.isEmpty()  ? f.row.classname
                                      : ClassCode::shownPath(f.classPath);
-        items.append(new QTreeWidgetItem({f.row.keywords, where}));
+        const KeywordMetrics m = metrics->value(f.row.id);
+        const QString volume = !m.volume ? QString()
+            : m.volumeHigh               ? u"%1–%2"_s.arg(*m.volume).arg(*m.volumeHigh)
+                                         : QString::number(*m.volume);
+        auto* item = new QTreeWidgetItem({f.row.keywords, where, volume});
+        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+        items.append(item);
     }
     lstFound->addTopLevelItems(items);
     if (!items.isEmpty())

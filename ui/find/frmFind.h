@@ -11,7 +11,8 @@ class QTreeWidget;
 class Store;
 
 // Finds keywords by part of their text as the operator types, and lists them with the class each is filed
-// in. Choosing one (Enter or a double-click) closes the window and gives it to the main window.
+// in and its monthly searches, where its file gave them. Choosing one (Enter or a double-click) closes the window and
+// gives it to the main window.
 class frmFind : public FixedDialog
 {
     Q_OBJECT

@@ -5,6 +5,7 @@
 #include "ui/Layout.h"
 #include "ui/MessageBox.h"
 
+#include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScrollArea>
@@ -16,11 +17,14 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr Placement Layout[] = {
-    {u"lblTotals", 180, 150, 6390, 300},
-    {u"lblRate", 180, 510, 6390, 540},
-    {u"Label1", 180, 1170, 6390, 300},
-    {u"scrClasses", 180, 1500, 6390, 3750},
+    {u"lblTotals", 180, 150, 6390, 300}, {u"lblShare", 180, 480, 6390, 300},    {u"lblRate", 180, 810, 6390, 540},
+    {u"Label1", 180, 1440, 4290, 300},   {u"chkVolume", 4560, 1410, 2010, 330}, {u"scrClasses", 180, 1800, 6390, 3450},
 };
+
+QString percent(qint64 part, qint64 whole)
+{
+    return QString::number(whole > 0 ? 100.0 * double(part) / double(whole) : 0.0, 'f', 1) + u'%';
+}
 
 QString duration(double minutes)
 {
@@ -36,6 +40,9 @@ frmProgress::frmProgress(Store& conn, QWidget* parent)
 {
     setObjectName(u"frmProgress"_s);
     lblTotals = named(new QLabel(this), u"lblTotals"_s);
+    lblShare = named(new QLabel(this), u"lblShare"_s);
+    chkVolume = named(new QCheckBox(u"按搜索量"_s, this), u"chkVolume"_s);
+    connect(chkVolume, &QCheckBox::toggled, this, &frmProgress::showBars);
     lblRate = named(new QLabel(this), u"lblRate"_s);
     lblRate->setWordWrap(true);
     Label1 = named(new QLabel(u"本级各分类（含下级）的关键词："_s, this), u"Label1"_s);
@@ -53,16 +60,34 @@ bool frmProgress::Form_Load(const QList<ClassRow>& level, qint64 sessionFilings,
         MessageBox::inform(parentWidget(), totals.error());
         return false;
     }
-    QList<std::pair<QString, qint64>> bars;
+    const auto volumeTotals = Conn.volumeTotals();
+    const auto volumes = Conn.classVolumes();
+    if (!volumeTotals || !volumes) {
+        MessageBox::inform(parentWidget(), !volumeTotals ? volumeTotals.error() : volumes.error());
+        return false;
+    }
+    const QHash<QString, qint64> subtreeVolumes = Store::subtreeVolumes(*volumes);
+    m_counts.clear();
+    m_volumes.clear();
     for (const ClassRow& c : level) {
         const auto count = Conn.subtreeCount(c.code);
         if (!count) {
             MessageBox::inform(parentWidget(), count.error());
             return false;
         }
-        bars.append({c.title, *count});
+        m_counts.append({c.title, *count});
+        m_volumes.append({c.title, subtreeVolumes.value(c.code)});
     }
-    chtClasses->setBars(bars);
+    // Searches are shown only where keywords came with them.
+    const bool numbers = volumeTotals->total > 0;
+    chkVolume->setEnabled(numbers);
+    if (!numbers)
+        chkVolume->setChecked(false);
+    showBars();
+    lblShare->setText(numbers ? u"按关键词已完成 %1，按月均搜索量已完成 %2（共 %3 次）。"_s.arg(
+                          percent(totals->total - totals->unsorted, totals->total),
+                          percent(volumeTotals->filed, volumeTotals->total), QString::number(volumeTotals->total))
+                              : u"按关键词已完成 %1。"_s.arg(percent(totals->total - totals->unsorted, totals->total)));
     lblTotals->setText(u"已设置 %1 个，未设置 %2 个，共 %3 个。"_s.arg(totals->total - totals->unsorted)
                            .arg(totals->unsorted)
                            .arg(totals->total));
@@ -76,6 +101,13 @@ bool frmProgress::Form_Load(const QList<ClassRow>& level, qint64 sessionFilings,
                              .arg(duration(double(totals->unsorted) / perMinute)));
     }
     return true;
+}
+
+void frmProgress::showBars()
+{
+    const bool byVolume = chkVolume->isChecked();
+    Label1->setText(byVolume ? u"本级各分类（含下级）的月均搜索量："_s : u"本级各分类（含下级）的关键词："_s);
+    chtClasses->setBars(byVolume ? m_volumes : m_counts);
 }
 
 void frmProgress::keyPressEvent(QKeyEvent* event)

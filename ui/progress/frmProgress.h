@@ -4,11 +4,13 @@
 #include "ui/FixedDialog.h"
 
 class BarChart;
+class QCheckBox;
 class QLabel;
 class Store;
 
-// How far the work has come: keywords sorted, unsorted and in all; this window's filing rate and the time
-// left at that rate; and, as bars, how many keywords each class of the level shown holds.
+// How far the work has come: keywords sorted, unsorted and in all, and the share of the monthly searches filed
+// where the keywords came with numbers; this window's filing rate and the time left at that rate; and, as bars,
+// how many keywords each class of the level shown holds, or how many searches.
 class frmProgress : public FixedDialog
 {
     Q_OBJECT
@@ -24,8 +26,16 @@ protected:
 
 private:
     Store& Conn;
+    // Draws the bars by keywords or by searches, as the box says.
+    void showBars();
+
+    QList<std::pair<QString, qint64>> m_counts;
+    QList<std::pair<QString, qint64>> m_volumes;
+
     QLabel* lblTotals = nullptr;
+    QLabel* lblShare = nullptr;
     QLabel* lblRate = nullptr;
     QLabel* Label1 = nullptr;
+    QCheckBox* chkVolume = nullptr;
     BarChart* chtClasses = nullptr;
 };

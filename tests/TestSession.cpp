@@ -154,6 +154,11 @@ void TestSession::scripts_data()
                         u"redo => msg~=个关键词在此后已被删除、改动或正由另一个窗口设置，没有恢复。 filed=4 grid=4,1"_s,
                         u"many 009:3 => bulk=0/0/1 key=3"_s};
 
+    QTest::newRow("several filed elsewhere before the grid syncs")
+        << QStringList {u"1:a"_s, u"2:b"_s, u"3:c@001001"_s}
+        << QStringList {u"start => sel=001 grid=3"_s, u"elsewhere 1:001001,2:001002 => grid=3"_s,
+                        u"sync => grid=3,1,2"_s};
+
     QTest::newRow("a team's server out of reach and back")
         << QStringList {u"1:a"_s, u"2:b"_s, u"3:c"_s}
         << QStringList {u"start => key=1"_s,

@@ -64,8 +64,9 @@ QMap<QString, QList<qint64>> idsByClass(const QString& spec)
 
 // Actions: start, key C, click CODE, down, up, file (a right-click in the class list), back ROW (a right-click in
 // the grid), delete, deleteall, delclass, undo, redo, accept (F2), next, find ID, add TEXT,TEXT, many
-// CODE:ID,ID;CODE:ID (filing at once), wait (until suggestions are learnt), sql STATEMENT (another program's change),
-// refuse TABLE EVENT, allow TABLE; and what a team's store announces: offline REASON, online, lost ID.
+// CODE:ID,ID;CODE:ID (filing at once), elsewhere ID:CODE,ID:CODE then sync (filed one by one elsewhere), wait (until
+// suggestions are learnt), sql STATEMENT (another program's change), refuse TABLE EVENT, allow TABLE; and what a team's
+// store announces: offline REASON, online, lost ID.
 bool SessionScript::act(const QString& action, const QString& argument)
 {
     SortingSession& s = m_session;
@@ -95,6 +96,14 @@ bool SessionScript::act(const QString& action, const QString& argument)
          [&] { m_raw.refuse(argument.section(u' ', 0, 0), argument.section(u' ', 1), u"disk-says-no"_s); }},
         {u"allow"_s, [&] { m_raw.allow(argument); }},
         {u"many"_s, [&] { m_bulk = s.FileMany(idsByClass(argument)); }},
+        // Filings another window of this program makes through the same store, seen by the grid when it next syncs.
+        {u"elsewhere"_s,
+         [&] {
+             for (const QString& f : argument.split(u','))
+                 (void)m_store.fileKeyword(f.section(u':', 0, 0).toLongLong(), f.section(u':', 1),
+                                           Titles.value(f.section(u':', 1)));
+         }},
+        {u"sync"_s, [&] { s.LoadClassKeywords(); }},
         // What a team's store announces about its connection to the server.
         {u"offline"_s, [&] { emit m_store.connectionLost(argument); }},
         {u"online"_s, [&] { emit m_store.reconnected(); }},

@@ -191,3 +191,16 @@ Result<QList<KeywordRow>> SqlStore::keywordsAfter(qint64 afterId, int limit)
         return read.as<QList<KeywordRow>>();
     return rows;
 }
+
+Result<QList<qint64>> SqlStore::unfiled(const QList<KeywordRow>& returned, const Status& status)
+{
+    if (!returned.isEmpty())
+        emit keywordsUnfiled(returned);
+    if (!status)
+        return status.as<QList<qint64>>();
+    QList<qint64> back;
+    back.reserve(returned.size());
+    for (const KeywordRow& row : std::as_const(returned))
+        back.append(row.id);
+    return back;
+}

@@ -75,6 +75,10 @@ protected:
     // Why a write that changed no row changed none: the row is gone, or in another state now.
     Result<Change> whyUnchanged(qint64 id);
 
+    // Announces the rows a bulk take-back returned to the unsorted pool, even when it stopped on a failure, and
+    // gives their ids, or the failure.
+    Result<QList<qint64>> unfiled(const QList<KeywordRow>& returned, const Status& status);
+
     static KeywordRow keywordFrom(const QSqlQuery& q);
     // The numbers of a row read as volume, volumeHigh, competition, bidLow, bidHigh from column first on.
     static KeywordMetrics metricsFrom(const QSqlQuery& q, int first);

@@ -180,15 +180,7 @@ Result<QList<qint64>> SqliteStore::unfileKeywords(const QList<qint64>& ids, cons
         if (status)
             returned += rows;
     }
-    if (!returned.isEmpty())
-        emit keywordsUnfiled(returned);
-    if (!status)
-        return status.as<QList<qint64>>();
-    QList<qint64> back;
-    back.reserve(returned.size());
-    for (const KeywordRow& row : std::as_const(returned))
-        back.append(row.id);
-    return back;
+    return unfiled(returned, status);
 }
 
 Status SqliteStore::readUnsorted(qint64 afterId, const std::function<void(qint64, const QString&)>& each,

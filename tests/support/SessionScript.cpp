@@ -52,10 +52,10 @@ SessionScript::SessionScript(Store& store, RawDb& raw, SortingSession& session)
 }
 
 // "002:1,2;003:5": ids of keywords listed under the classes to file them into.
-QMap<QString, QList<qint64>> idsByClass(const QString& spec)
+QMap<QString, QList<qint64>> idsByClass(const QString& listing)
 {
     QMap<QString, QList<qint64>> ids;
-    for (const QString& part : spec.split(u';')) {
+    for (const QString& part : listing.split(u';')) {
         for (const QString& id : part.section(u':', 1).split(u','))
             ids[part.section(u':', 0, 0)].append(id.toLongLong());
     }

@@ -60,7 +60,13 @@ struct KeywordMetrics
     std::optional<double> bidLow;
     std::optional<double> bidHigh;
 
-    bool isEmpty() const { return !volume && !volumeHigh && !competition && !bidLow && !bidHigh; }
+    // The file's other columns as it wrote them, kept to be handed on: their names and this keyword's cells, each
+    // joined as RawColumns joins them. Empty for a keyword whose file had none.
+    QString rawNames;
+    QString raw;
+
+    bool hasNumbers() const { return volume || volumeHigh || competition || bidLow || bidHigh; }
+    bool isEmpty() const { return !hasNumbers() && raw.isEmpty(); }
     friend bool operator==(const KeywordMetrics&, const KeywordMetrics&) = default;
 };
 

@@ -184,6 +184,8 @@ public:
     virtual Result<bool> hasMetrics() = 0;
     // The numbers kept for those of ids that have any.
     virtual Result<QHash<qint64, KeywordMetrics>> metricsOf(const QList<qint64>& ids) = 0;
+    // The names of the raw columns the keywords' files had, one RawColumns text a layout, oldest layout first.
+    virtual Result<QStringList> rawColumnNames() = 0;
     // The summed monthly searches filed under each class code that has any, by code.
     virtual Result<QList<ClassVolume>> classVolumes() = 0;
     virtual Result<VolumeTotals> volumeTotals() = 0;

@@ -1,5 +1,6 @@
 #include "ExportReader.h"
 #include "TestSupport.h"
+#include "store/RawColumns.h"
 #include "store/export/Export.h"
 #include "store/intake/KeywordFile.h"
 #include "store/intake/Numbers.h"
@@ -38,8 +39,20 @@ private:
                             shown(m.bidLow), shown(m.bidHigh)}
             .join(u'|');
     }
-    // Every keyword of the store (the test's own unless named) by id, with its numbers.
-    QStringList stored(const QString& location = {});
+    // A keyword's raw columns that hold something, as "name=cell; ...".
+    static QString rawShown(const KeywordMetrics& m)
+    {
+        const QStringList names = RawColumns::split(m.rawNames);
+        const QStringList cells = RawColumns::split(m.raw);
+        QStringList out;
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            if (!cells.value(i).isEmpty())
+                out << names.at(i) + u'=' + cells.at(i);
+        }
+        return out.join(u"; "_s);
+    }
+    // Every keyword of the store (the test's own unless named) by id, with its numbers and, if asked, raw columns.
+    QStringList stored(const QString& location = {}, bool raw = false);
     ProgramRun korvel(const QStringList& arguments)
     {
         return runProgram(QString::fromUtf8(KORVEL_SHIPPED), QStringList {u"--db"_s, m_store->path} + arguments);
@@ -55,7 +68,7 @@ void TestNumbers::initTestCase()
     qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
-QStringList TestNumbers::stored(const QString& location)
+QStringList TestNumbers::stored(const QString& location, bool raw)
 {
     auto store = openStore(location.isEmpty() ? m_store->path : location);
     if (!store)
@@ -69,7 +82,7 @@ QStringList TestNumbers::stored(const QString& location)
         return {metrics.error()};
     QStringList out;
     for (const KeywordRow& k : rows.value())
-        out << shown(k.keywords, metrics->value(k.id));
+        out << shown(k.keywords, metrics->value(k.id)) + (raw ? u" / "_s + rawShown(metrics->value(k.id)) : QString());
     return out;
 }
 
@@ -138,34 +151,50 @@ void TestNumbers::exportsReadBackExactly_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QStringList>("expected");
+    // The first keyword's raw columns, every other column of the file as written.
+    QTest::addColumn<QString>("firstRaw");
     QTest::newRow("Keyword Planner") << u"planner.csv"_s
                                      << QStringList {u"running shoes|10000||100|0.85|2.64"_s,
                                                      u"trail running shoes|1000||52|1.07|3.1"_s,
-                                                     u"running shoes, women|100||7||"_s, u"barefoot shoes|||||"_s};
+                                                     u"running shoes, women|100||7||"_s, u"barefoot shoes|||||"_s}
+                                     << u"Currency=USD; Avg. monthly searches=10000; Three month change=0%; "
+                                        u"YoY change=-18%; Competition=High; Competition (indexed value)=100; "
+                                        u"Top of page bid (low range)=0.85; Top of page bid (high range)=2.64; "
+                                        u"Searches: Jan 2024=9900; Searches: Feb 2024=12100"_s;
     QTest::newRow("Keyword Planner, ranges")
         << u"planner-ranges.csv"_s
         << QStringList {u"running shoes|10000|100000|100|0.85|2.64"_s, u"shoe stretcher|1000|10000|12|0.31|1.2"_s,
-                        u"heel grips|100|1000|||"_s, u"lace locks|0|10|||"_s};
+                        u"heel grips|100|1000|||"_s, u"lace locks|0|10|||"_s}
+        << u"Currency=USD; Avg. monthly searches=10K – 100K; Competition=High; Competition (indexed value)=100; "
+           u"Top of page bid (low range)=0.85; Top of page bid (high range)=2.64; Searches: Jan 2024=10K – 100K"_s;
     QTest::newRow("Keyword Planner, French")
         << u"planner-fr.csv"_s
         << QStringList {u"chaussures de course|12100||100|0.85|2.64"_s, u"chaussures trail|1000|10000|52|1.07|3.1"_s,
-                        u"semelles|1000||7|0.3|"_s};
+                        u"semelles|1000||7|0.3|"_s}
+        << u"Devise=EUR; Moyenne des recherches mensuelles=12\u00a0100; Concurrence=Élevée; "
+           u"Concurrence (valeur indexée)=100; Enchère en haut de page (plage basse)=0,85; "
+           u"Enchère en haut de page (plage haute)=2,64"_s;
     QTest::newRow("Baidu, daily made monthly")
         << u"baidu.csv"_s
-        << QStringList {u"鲜花速递|3600||75|3.5|3.5"_s, u"同城送花|240||40|1.2|1.2"_s, u"花店|0||||"_s};
+        << QStringList {u"鲜花速递|3600||75|3.5|3.5"_s, u"同城送花|240||40|1.2|1.2"_s, u"花店|0||||"_s}
+        << u"整体日均搜索量=120; 移动日均搜索量=100; 计算机日均搜索量=20; 竞争激烈程度=75; 左侧（上方）准入价=3.50"_s;
     QTest::newRow("Semrush") << u"semrush.csv"_s
                              << QStringList {u"running shoes|90500||100|0.95|0.95"_s,
                                              u"shoes, running|880||61|1.63|1.63"_s,
-                                             u"best running shoes 2024|40||33||"_s};
+                                             u"best running shoes 2024|40||33||"_s}
+                             << u"Intent=Commercial; Volume=90500; Trend=0.81,1.00,0.81; Keyword Difficulty=100; "
+                                u"CPC=0.95; Competitive Density=1.00; Number of Results=1200000000"_s;
     QTest::newRow("Ahrefs-style, semicolons")
         << u"ahrefs.csv"_s
-        << QStringList {u"running shoes|70000||89|1.1|1.1"_s, u"running shoes for flat feet|4400||12|0.7|0.7"_s};
+        << QStringList {u"running shoes|70000||89|1.1|1.1"_s, u"running shoes for flat feet|4400||12|0.7|0.7"_s}
+        << u"#=1; KD=89; Search Volume=70000; CPC=$1.10; Parent Keyword=running shoes"_s;
 }
 
 void TestNumbers::exportsReadBackExactly()
 {
     QFETCH(QString, file);
     QFETCH(QStringList, expected);
+    QFETCH(QString, firstRaw);
     auto opened = KeywordFile::open(QString::fromUtf8(KORVEL_TEST_DATA) + u"/exports/"_s + file);
     QVERIFY_OK(opened);
     KeywordFile& f = **opened;
@@ -182,6 +211,8 @@ void TestNumbers::exportsReadBackExactly()
             break;
         QVERIFY(f.takeMetrics(metrics));
         QCOMPARE(metrics.size(), lines.size());
+        if (read.isEmpty())
+            QCOMPARE(rawShown(metrics.first()), firstRaw);
         for (qsizetype i = 0; i < lines.size(); ++i)
             read << shown(lines.at(i), metrics.at(i));
     }
@@ -231,7 +262,7 @@ void TestNumbers::olderStoreGetsNumbers()
     }
     QVERIFY_OK(openStore(m_store->ownerPath));
     QCOMPARE(RawDb(m_store->ownerPath).value(server ? u"SELECT version FROM KorvelSchema"_s : u"PRAGMA user_version"_s),
-             server ? u"6"_s : u"5"_s);
+             server ? u"7"_s : u"6"_s);
     const QString file = writeFile(m_dir.filePath(u"kw.csv"_s), "Keyword,Volume\nshoes,100\n");
     const ProgramRun run = korvel({u"import"_s, file});
     QVERIFY2(run.status == 0, qPrintable(run.err));
@@ -259,7 +290,9 @@ void TestNumbers::ownExportComesBack()
     const QString planner = QString::fromUtf8(KORVEL_TEST_DATA) + u"/exports/planner-ranges.csv"_s;
     ProgramRun run = korvel({u"import"_s, planner});
     QVERIFY2(run.status == 0, qPrintable(run.err));
-    const QStringList before = stored();
+    // The raw columns come back as written, unless a spreadsheet rewrote their points as commas.
+    const QStringList before = stored({}, !resaved);
+    QVERIFY(resaved || before.first().endsWith(u"Searches: Jan 2024=10K – 100K"_s));
     run = korvel({u"export"_s, path});
     QVERIFY2(run.status == 0, qPrintable(run.err));
     if (resaved) {
@@ -276,7 +309,7 @@ void TestNumbers::ownExportComesBack()
     m_store = std::make_unique<TempStore>();
     run = korvel({u"import"_s, path});
     QVERIFY2(run.status == 0, qPrintable(run.err));
-    QCOMPARE(stored(), before);
+    QCOMPARE(stored({}, !resaved), before);
 }
 
 void TestNumbers::volumesByClass()

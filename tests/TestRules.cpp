@@ -243,7 +243,7 @@ void TestRules::olderStoreGetsSavedRules()
     // The owner brings a store up to date; an operator is told to have it done.
     auto opened = openStore(m_temp->ownerPath);
     QVERIFY_OK(opened);
-    QCOMPARE(sql(server ? u"SELECT version FROM KorvelSchema"_s : u"PRAGMA user_version"_s), server ? u"6"_s : u"5"_s);
+    QCOMPARE(sql(server ? u"SELECT version FROM KorvelSchema"_s : u"PRAGMA user_version"_s), server ? u"7"_s : u"6"_s);
     QVERIFY_OK((*opened)->saveRule(Rule {{u"y"_s}, {}, {}, {}, {}, {}}, u"002"_s));
     QCOMPARE((*opened)->savedRules()->size(), 1);
 }

@@ -79,7 +79,7 @@ void TestStartup::initIsNewAndComplete()
 {
     const QString path = m_dir.filePath(u"new.db"_s);
     QCOMPARE(runProgram(m_program, {u"--init"_s, path}).status, 0);
-    QCOMPARE(RawDb(path).value(u"SELECT count(*) FROM sqlite_master WHERE type = 'index'"_s), u"4"_s);
+    QCOMPARE(RawDb(path).value(u"SELECT count(*) FROM sqlite_master WHERE type = 'index'"_s), u"5"_s);
     // Once more on the same path: refused on standard error, the store untouched.
     const QByteArray before = readFile(path);
     const ProgramRun again = runProgram(m_program, {u"--init"_s, path});
@@ -102,7 +102,7 @@ void TestStartup::failuresShowOneMessageAndNoWindow_data()
     QTest::newRow("a text file named Data.db") << u"text"_s << u"file is not a database"_s;
     QTest::newRow("no keyword table") << u"DROP TABLE Korvels"_s << u"Korvels"_s;
     QTest::newRow("missing column") << u"ALTER TABLE KeyClass DROP COLUMN maxnext"_s << u"maxnext"_s;
-    QTest::newRow("newer schema") << u"PRAGMA user_version = 6"_s << u"结构版本为 6"_s;
+    QTest::newRow("newer schema") << u"PRAGMA user_version = 7"_s << u"结构版本为 7"_s;
 }
 
 void TestStartup::failuresShowOneMessageAndNoWindow()

@@ -55,7 +55,7 @@ void TestStore::createMakesTablesIndexesAndRoot()
     QCOMPARE(sql(u"SELECT classcode IS NULL, classname IS NULL, classcode, classname, isSet FROM Korvels"_s),
              u"0|0|||0"_s);
     QCOMPARE(m_raw->rows(u"SELECT code, maxnext, path FROM KeyClass"_s), QStringList(u"|0|"_s));
-    QCOMPARE(sql(u"PRAGMA user_version"_s), u"5"_s);
+    QCOMPARE(sql(u"PRAGMA user_version"_s), u"6"_s);
     QCOMPARE(sql(u"PRAGMA journal_mode"_s), u"wal"_s);
     // Every commit reaches the disk before the call returns: a filing the operator saw survives a power cut.
     QSqlQuery q(static_cast<SqlStore&>(*m_store).database());
@@ -93,7 +93,7 @@ void TestStore::olderStoresAreBroughtUpToDate()
         QVERIFY(m_raw->exec(statement));
     auto opened = openStore(m_temp->path);
     QVERIFY_OK(opened);
-    QCOMPARE(sql(u"PRAGMA user_version"_s), u"5"_s);
+    QCOMPARE(sql(u"PRAGMA user_version"_s), u"6"_s);
     const auto counts = (*opened)->subtreeCounts(u"00"_s);
     QVERIFY_OK(counts);
     QCOMPARE(counts->size(), 2);

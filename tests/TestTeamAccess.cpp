@@ -200,7 +200,7 @@ void TestTeamAccess::anOlderStoreIsUpgradedByItsOwner()
     const auto refused = openStore(m_temp->path);
     QVERIFY(!refused && refused.error().contains(u"korvel --db 位置 check"_s));
     QVERIFY_OK(openStore(m_temp->ownerPath));
-    QCOMPARE(sql(u"SELECT version FROM KorvelSchema"_s), u"6"_s);
+    QCOMPARE(sql(u"SELECT version FROM KorvelSchema"_s), u"7"_s);
     QCOMPARE(sql(u"SELECT count(*) FROM pg_proc WHERE pronamespace = current_schema()::regnamespace"
                  u" AND proconfig = ARRAY['search_path=' || current_schema() || ', pg_temp']"_s),
              u"3"_s);

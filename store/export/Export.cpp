@@ -2,6 +2,7 @@
 
 #include "Writers.h"
 #include "store/ClassCode.h"
+#include "store/RawColumns.h"
 #include "store/Store.h"
 #include "store/intake/KnownLayouts.h"
 
@@ -27,17 +28,63 @@ QVariant cellOf(const std::optional<double>& v)
     return v ? QVariant(*v) : QVariant();
 }
 
-QStringList headerOf(const QStringList& columns, bool numbered)
+// The columns written after a keyword's own: none in a store without numbers; else the numbers, then every raw
+// column the keywords' files had, the same name one column whoever wrote it.
+class MetricColumns
 {
-    return numbered ? columns + KnownLayouts::metricsHeader() : columns;
-}
+public:
+    static Result<MetricColumns> of(Store& store)
+    {
+        MetricColumns columns;
+        const auto numbered = store.hasMetrics();
+        if (!numbered)
+            return numbered.as<MetricColumns>();
+        columns.m_numbered = *numbered;
+        if (!columns.m_numbered)
+            return columns;
+        const auto layouts = store.rawColumnNames();
+        if (!layouts)
+            return layouts.as<MetricColumns>();
+        for (const QString& names : *layouts) {
+            for (const QString& name : RawColumns::split(names)) {
+                if (!columns.m_raw.contains(name))
+                    columns.m_raw << name;
+            }
+        }
+        return columns;
+    }
+    bool numbered() const { return m_numbered; }
+    QStringList header(const QStringList& columns) const
+    {
+        return m_numbered ? columns + KnownLayouts::metricsHeader() + m_raw : columns;
+    }
+    void append(QVariantList& row, const KeywordMetrics& m) const
+    {
+        row << cellOf(m.volume) << cellOf(m.volumeHigh) << cellOf(m.competition) << cellOf(m.bidLow)
+            << cellOf(m.bidHigh);
+        if (m_raw.isEmpty())
+            return;
+        QVariantList raw(m_raw.size());
+        const QStringList names = RawColumns::split(m.rawNames);
+        const QStringList cells = RawColumns::split(m.raw);
+        for (qsizetype i = 0; i < names.size() && i < cells.size(); ++i) {
+            if (const qsizetype at = m_raw.indexOf(names.at(i)); at >= 0 && !cells.at(i).isEmpty())
+                raw[at] = cells.at(i);
+        }
+        row << raw;
+    }
+
+private:
+    bool m_numbered = false;
+    QStringList m_raw;
+};
 
 // The rows of a page, each the keyword's columns and, in a store that has numbers, then its numbers, read for
 // the whole page at once.
-Result<bool> appendPage(Store& store, bool numbered, const QList<KeywordRow>& page,
+Result<bool> appendPage(Store& store, const MetricColumns& numbers, const QList<KeywordRow>& page,
                         const std::function<QVariantList(const KeywordRow&)>& row, QList<QVariantList>& rows)
 {
-    if (!numbered) {
+    if (!numbers.numbered()) {
         for (const KeywordRow& k : page)
             rows << row(k);
         return true;
@@ -49,9 +96,9 @@ Result<bool> appendPage(Store& store, bool numbered, const QList<KeywordRow>& pa
     if (!metrics)
         return metrics.as<bool>();
     for (const KeywordRow& k : page) {
-        const KeywordMetrics m = metrics->value(k.id);
-        rows << (row(k) << cellOf(m.volume) << cellOf(m.volumeHigh) << cellOf(m.competition) << cellOf(m.bidLow)
-                        << cellOf(m.bidHigh));
+        QVariantList cells = row(k);
+        numbers.append(cells, metrics->value(k.id));
+        rows << cells;
     }
     return true;
 }
@@ -117,10 +164,10 @@ Result<bool> writeRows(const QString& fileName, Format format, const QStringList
 class SubtreePages
 {
 public:
-    SubtreePages(Store& store, QList<ClassCount> classes, bool numbered)
+    SubtreePages(Store& store, QList<ClassCount> classes, const MetricColumns& numbers)
         : m_store(store)
         , m_classes(std::move(classes))
-        , m_numbered(numbered)
+        , m_numbers(numbers)
     { }
     qint64 total() const
     {
@@ -136,7 +183,7 @@ public:
         const auto page = m_store.classPage(m_classes.at(m_class).code, m_from, PageSize);
         if (!page)
             return page.as<bool>();
-        if (const auto added = appendPage(m_store, m_numbered, *page, row, rows); !added)
+        if (const auto added = appendPage(m_store, m_numbers, *page, row, rows); !added)
             return added;
         if (page->size() < PageSize) {
             ++m_class;
@@ -150,7 +197,7 @@ public:
 private:
     Store& m_store;
     QList<ClassCount> m_classes;
-    bool m_numbered;
+    MetricColumns m_numbers;
     qsizetype m_class = 0;
     qint64 m_from = std::numeric_limits<qint64>::max();
 };
@@ -163,12 +210,12 @@ Result<bool> writeSubtree(Store& store, const QString& code, const QString& file
     const auto classes = store.subtreeCounts(code);
     if (!classes)
         return classes.as<bool>();
-    const auto numbered = store.hasMetrics();
-    if (!numbered)
-        return numbered;
-    SubtreePages pages(store, *classes, *numbered);
+    const auto numbers = MetricColumns::of(store);
+    if (!numbers)
+        return numbers.as<bool>();
+    SubtreePages pages(store, *classes, *numbers);
     return writeRows(
-        fileName, format, headerOf(gridHeader(), *numbered), pages.total(), progress, [&](QList<QVariantList>& rows) {
+        fileName, format, numbers->header(gridHeader()), pages.total(), progress, [&](QList<QVariantList>& rows) {
             return pages.next(rows, [](const KeywordRow& k) { return QVariantList {k.id, k.classname, k.keywords}; });
         });
 }
@@ -185,9 +232,9 @@ Result<bool> writeList(Store& store, const QString& code, const QString& fileNam
     const auto classes = store.allClasses();
     if (!classes)
         return classes.as<bool>();
-    const auto numbered = store.hasMetrics();
-    if (!numbered)
-        return numbered;
+    const auto numbers = MetricColumns::of(store);
+    if (!numbers)
+        return numbers.as<bool>();
     QHash<QString, QString> paths;
     for (const ClassRow& c : *classes)
         paths.insert(c.code, ClassCode::shownPath(c.path));
@@ -200,20 +247,20 @@ Result<bool> writeList(Store& store, const QString& code, const QString& fileNam
         const auto counts = store.subtreeCounts(code);
         if (!counts)
             return counts.as<bool>();
-        SubtreePages pages(store, *counts, *numbered);
-        return writeRows(fileName, format, headerOf(listHeader(), *numbered), pages.total(), progress,
+        SubtreePages pages(store, *counts, *numbers);
+        return writeRows(fileName, format, numbers->header(listHeader()), pages.total(), progress,
                          [&](QList<QVariantList>& rows) { return pages.next(rows, row); });
     }
     const auto totals = store.keywordTotals();
     if (!totals)
         return totals.as<bool>();
     qint64 last = 0;
-    return writeRows(fileName, format, headerOf(listHeader(), *numbered), totals->total, progress,
+    return writeRows(fileName, format, numbers->header(listHeader()), totals->total, progress,
                      [&](QList<QVariantList>& rows) -> Result<bool> {
                          const auto page = store.keywordsAfter(last, PageSize);
                          if (!page)
                              return page.as<bool>();
-                         if (const auto added = appendPage(store, *numbered, *page, row, rows); !added)
+                         if (const auto added = appendPage(store, *numbers, *page, row, rows); !added)
                              return added;
                          if (!page->isEmpty())
                              last = page->last().id;

@@ -111,6 +111,7 @@ void KeywordFile::recognised(const KnownLayouts::Found& found)
     m_titles = found.titles;
     m_firstRow = found.header;
     m_decimalComma = found.decimalComma;
+    m_rawNames = found.rawNames;
     // Names such as 关键词 read right only in the file's own encoding.
     m_sure = m_sure || found.namesBeyondAscii;
     chooseColumn(found.layout.keyword, true);
@@ -133,7 +134,7 @@ Status KeywordFile::start()
     case Kind::Csv:
         for (qsizetype i = 0; i < skipped; ++i)
             Table::record(m_text, m_next, m_delimiter);
-        if (hasNumbers()) {
+        if (hasMetrics()) {
             const auto want = [this](int column) {
                 m_wanted.resize(std::max(m_wanted.size(), qsizetype(column) + 1));
                 m_wanted[column] = true;
@@ -141,19 +142,26 @@ Status KeywordFile::start()
             want(m_column);
             for (const auto& [column, number] : m_layout->numbers)
                 want(column);
+            for (const int column : m_layout->raw) {
+                m_rawKept.resize(std::max(m_rawKept.size(), qsizetype(column) + 1));
+                m_rawKept[column] = true;
+            }
         }
         break;
     case Kind::Workbook: {
         // The sheet is read again for the chosen column, and let go.
         QList<int> wanted {m_column};
-        for (const auto& [column, number] : hasNumbers() ? m_layout->numbers : decltype(m_layout->numbers)())
+        for (const auto& [column, number] : hasMetrics() ? m_layout->numbers : decltype(m_layout->numbers)())
             wanted << column;
-        auto cells = m_workbook->columns(wanted);
+        const QList<int> raw = hasMetrics() ? m_layout->raw : QList<int>();
+        auto cells = m_workbook->columns(wanted, raw);
         m_workbook.reset();
         if (!cells)
             return Status::of(cells);
         m_numberCells = std::move(cells).value();
         m_cells = m_numberCells.takeFirst();
+        if (!raw.isEmpty())
+            m_rawCells = m_numberCells.takeLast();
         m_next = std::min(skipped, m_cells.size());
         break;
     }
@@ -164,14 +172,25 @@ Status KeywordFile::start()
 QString KeywordFile::nextValue(KeywordMetrics& metrics)
 {
     if (m_kind == Kind::Workbook) {
-        if (hasNumbers())
+        if (hasMetrics()) {
             metrics = KnownLayouts::metricsOf(*m_layout, m_numberCells, m_next, m_decimalComma);
+            metrics.raw = m_rawCells.value(m_next);
+            metrics.rawNames = m_rawNames;
+        }
         return m_cells.at(m_next++);
     }
-    if (!hasNumbers())
+    if (!hasMetrics())
         return Table::record(m_text, m_next, m_delimiter).value(m_column);
+    const qsizetype start = m_next;
     const QStringList row = Table::record(m_text, m_next, m_delimiter, m_wanted);
     metrics = KnownLayouts::metricsOf(*m_layout, row, m_decimalComma);
+    if (!m_rawKept.isEmpty()) {
+        qsizetype end = m_next;
+        while (end > start && (m_text.at(end - 1) == u'\n' || m_text.at(end - 1) == u'\r'))
+            --end;
+        metrics.raw = Table::rawCells(QStringView(m_text).sliced(start, end - start), m_delimiter, m_rawKept);
+        metrics.rawNames = m_rawNames;
+    }
     return row.value(m_column);
 }
 
@@ -219,7 +238,7 @@ Result<bool> KeywordFile::read(QList<QString>& lines, qsizetype max)
                 m_pending << line.toString();
         }
         lines.append(m_pending.takeFirst());
-        if (hasNumbers())
+        if (hasMetrics())
             m_lastMetrics.append(m_pendingMetrics);
     }
     return true;
@@ -227,7 +246,7 @@ Result<bool> KeywordFile::read(QList<QString>& lines, qsizetype max)
 
 bool KeywordFile::takeMetrics(QList<KeywordMetrics>& metrics)
 {
-    if (!hasNumbers())
+    if (!hasMetrics())
         return false;
     metrics = std::exchange(m_lastMetrics, {});
     return true;

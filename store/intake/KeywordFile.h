@@ -69,7 +69,8 @@ private:
     Status start();
     // The next row's field in the chosen column, and its numbers.
     QString nextValue(KeywordMetrics& metrics);
-    bool hasNumbers() const { return m_layout && !m_layout->numbers.isEmpty(); }
+    // Whether rows come with numbers or raw columns to keep.
+    bool hasMetrics() const { return m_layout && !(m_layout->numbers.isEmpty() && m_layout->raw.isEmpty()); }
 
     QString m_path;
     Kind m_kind = Kind::Text;
@@ -84,8 +85,12 @@ private:
     qsizetype m_titles = 0;
     std::optional<KnownLayouts::Layout> m_layout;
     bool m_decimalComma = false;
-    // A workbook's number columns, in the layout's order, once read.
+    // A workbook's number columns, in the layout's order, once read, and its raw columns joined a row each.
     QList<QStringList> m_numberCells;
+    QStringList m_rawCells;
+    QString m_rawNames;
+    // The raw columns of a CSV row.
+    QList<bool> m_rawKept;
     QList<KeywordMetrics> m_lastMetrics;
     // The columns of a CSV row read: the keyword's and the numbers'.
     QList<bool> m_wanted;

@@ -2,6 +2,7 @@
 
 #include "Numbers.h"
 #include "Table.h"
+#include "store/RawColumns.h"
 #include "store/export/Export.h"
 
 #include <QHash>
@@ -78,30 +79,38 @@ const QStringList& metricsHeader()
 std::optional<Layout> recognise(const QStringList& header)
 {
     Layout layout;
+    int ownColumns = 0;
     // The program's own export: its columns first, numbers (if any) after them.
     for (const QStringList* own : {&Export::listHeader(), &Export::gridHeader()}) {
         if (header.size() >= own->size() && header.mid(0, own->size()) == *own) {
             layout.own = true;
+            ownColumns = int(own->size());
             layout.keyword = int(own->indexOf(u"关键词"_s));
             break;
         }
     }
     int keyword = -1;
     QList<Number> seen;
-    for (int column = 0; column < header.size(); ++column) {
+    for (int column = ownColumns; column < header.size(); ++column) {
         const QString name = normalised(header.at(column));
         if (keyword < 0 && KeywordNames.contains(name))
             keyword = column;
+        // The program's own numbers are its own columns; the raw ones after them, whatever their names, stay raw.
+        const bool ownNumber = metricsHeader().contains(header.at(column).trimmed());
         const auto number = numberNames().constFind(name);
-        if (number != numberNames().cend() && !seen.contains(*number)) {
+        if (number != numberNames().cend() && !seen.contains(*number) && (ownNumber || !layout.own)) {
             seen << *number;
             layout.numbers << std::pair {column, *number};
         }
+        // Columns without a name are blank ones past the table's end.
+        if (!(layout.own && (ownNumber || column == layout.keyword)) && !header.at(column).trimmed().isEmpty())
+            layout.raw << column;
     }
     if (!layout.own) {
         if (keyword < 0 || layout.numbers.isEmpty())
             return std::nullopt;
         layout.keyword = keyword;
+        layout.raw.removeOne(keyword);
     }
     return layout;
 }
@@ -171,6 +180,14 @@ bool writesDecimalComma(const Layout& layout, const QList<QStringList>& rows)
 
 namespace {
 
+QString rawNames(const Layout& layout, const QStringList& header)
+{
+    QStringList names;
+    for (const int column : layout.raw)
+        names << header.at(column).trimmed();
+    return RawColumns::join(names);
+}
+
 bool beyondAscii(const Layout& layout, const QStringList& header)
 {
     QString names = header.value(layout.keyword);
@@ -193,8 +210,13 @@ std::optional<Found> findInText(QStringView text)
             QList<QStringList> sample;
             while (sample.size() < SampleRows && next < text.size())
                 sample << Table::record(text, next, delimiter);
-            return Found {
-                *layout, row, header, delimiter, writesDecimalComma(*layout, sample), beyondAscii(*layout, header)};
+            return Found {*layout,
+                          row,
+                          header,
+                          delimiter,
+                          writesDecimalComma(*layout, sample),
+                          beyondAscii(*layout, header),
+                          rawNames(*layout, header)};
         }
     }
     return std::nullopt;
@@ -212,7 +234,8 @@ std::optional<Found> findInRows(const QList<QStringList>& rows)
                           header,
                           QChar(),
                           writesDecimalComma(*layout, rows.mid(row + 1)),
-                          beyondAscii(*layout, header)};
+                          beyondAscii(*layout, header),
+                          rawNames(*layout, header)};
         }
     }
     return std::nullopt;

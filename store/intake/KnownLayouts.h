@@ -35,6 +35,9 @@ struct Layout
     QList<std::pair<int, Number>> numbers;
     // The program's own export, which may have no number columns.
     bool own = false;
+    // The columns kept as the file wrote them: every other one of a tool's export (numbers too, as written), and
+    // those after the numbers of the program's own.
+    QList<int> raw;
 };
 
 // How a header row lays out its table; nothing when it names no keyword column, or no number column beside it
@@ -62,6 +65,8 @@ struct Found
     bool decimalComma = false;
     // Whether the header names are other than ASCII: a guessed encoding that reads them right is the file's.
     bool namesBeyondAscii = false;
+    // The names of the raw columns, joined as RawColumns joins them.
+    QString rawNames;
 };
 std::optional<Found> findInText(QStringView text);
 std::optional<Found> findInRows(const QList<QStringList>& rows);

@@ -1,5 +1,7 @@
 #include "Table.h"
 
+#include "store/RawColumns.h"
+
 #include <QHash>
 
 namespace Table {
@@ -115,6 +117,38 @@ QStringList record(QStringView text, qsizetype& next, QChar delimiter, const QLi
         i += text.at(i) == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n' ? 2 : 1;
     next = std::max(i, next + 1);
     return fields;
+}
+
+QString rawCells(QStringView line, QChar delimiter, const QList<bool>& kept)
+{
+    QString out;
+    // Most records quote nothing and need no escapes: their kept fields are slices of the line.
+    const bool plain = !line.contains(u'"') && !line.contains(u'\\') && (delimiter == u'\t' || !line.contains(u'\t'));
+    if (!plain || delimiter.isNull()) {
+        qsizetype next = 0;
+        const QStringList fields = record(line, next, delimiter);
+        QStringList cells;
+        for (qsizetype column = 0; column < fields.size() && column < kept.size(); ++column) {
+            if (kept.at(column))
+                cells << fields.at(column);
+        }
+        return RawColumns::join(cells);
+    }
+    out.reserve(line.size());
+    bool first = true;
+    qsizetype column = 0;
+    for (qsizetype start = 0; start <= line.size() && column < kept.size(); ++column) {
+        qsizetype end = line.indexOf(delimiter, start);
+        if (end < 0)
+            end = line.size();
+        if (kept.at(column)) {
+            if (!std::exchange(first, false))
+                out += u'\t';
+            out += line.sliced(start, end - start);
+        }
+        start = end + 1;
+    }
+    return out;
 }
 
 qsizetype unclosedQuote(QStringView text, QChar delimiter)

@@ -24,6 +24,8 @@ QStringList record(QStringView text, qsizetype& next, QChar delimiter);
 // The same, reading only the fields of the columns wanted: the others come back empty, so that a wide table is read
 // without a string for each of its cells.
 QStringList record(QStringView text, qsizetype& next, QChar delimiter, const QList<bool>& wanted);
+// The fields of one record (its line break left off) in the kept columns, joined as RawColumns joins them.
+QString rawCells(QStringView record, QChar delimiter, const QList<bool>& kept);
 // Where a quoted field opens that nothing closes, read as records are read; -1 when every one is closed.
 qsizetype unclosedQuote(QStringView text, QChar delimiter);
 // The line, from 1, that a position of a text lies on: CR LF, LF and a lone CR each end a line.

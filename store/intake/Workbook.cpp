@@ -1,5 +1,7 @@
 #include "Workbook.h"
 
+#include "store/RawColumns.h"
+
 #include <QFile>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
@@ -64,16 +66,9 @@ public:
     // A part of the archive; nothing when it has none of that name.
     std::optional<QByteArray> part(const QString& name)
     {
-        zip_stat_t stat;
-        if (zip_stat(m_zip, name.toUtf8().constData(), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE))
-            return std::nullopt;
-        zip_file_t* file = zip_fopen(m_zip, name.toUtf8().constData(), 0);
-        if (!file)
-            return std::nullopt;
-        QByteArray bytes(qsizetype(stat.size), Qt::Uninitialized);
-        const zip_int64_t read = zip_fread(file, bytes.data(), stat.size);
-        zip_fclose(file);
-        if (read != zip_int64_t(stat.size))
+        const auto device = stream(name);
+        QByteArray bytes = device ? device->readAll() : QByteArray();
+        if (!device || bytes.size() != device->size())
             return std::nullopt;
         return bytes;
     }
@@ -215,11 +210,18 @@ Result<QStringList> Workbook::column(int column) const
     return std::move(cells).value().takeFirst();
 }
 
-Result<QList<QStringList>> Workbook::columns(const QList<int>& wanted) const
+Result<QList<QStringList>> Workbook::columns(const QList<int>& wanted, const QList<int>& joined) const
 {
-    QList<QStringList> cells(wanted.size(), QStringList(m_rows));
-    const auto rows = walk(wanted.size() == 1 ? wanted.first() : -1, {}, [&](qsizetype row, int column, QString value) {
-        if (const qsizetype at = wanted.indexOf(column); at >= 0 && row < m_rows)
+    QList<QStringList> cells(wanted.size() + (joined.isEmpty() ? 0 : 1), QStringList(m_rows));
+    // The joined cells each row has so far, counting blank ones, which a sheet leaves out.
+    QList<int> joinedSoFar(joined.isEmpty() ? 0 : m_rows, 0);
+    const int only = wanted.size() == 1 && joined.isEmpty() ? wanted.first() : -1;
+    const auto rows = walk(only, {}, [&](qsizetype row, int column, QString value) {
+        if (row >= m_rows)
+            return;
+        if (const qsizetype at = joined.indexOf(column); at >= 0)
+            RawColumns::append(cells.last()[row], joinedSoFar[row], int(at), value);
+        if (const qsizetype at = wanted.indexOf(column); at >= 0)
             cells[at][row] = std::move(value);
     });
     if (rows && *rows != m_rows)

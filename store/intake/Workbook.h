@@ -30,8 +30,9 @@ public:
     qsizetype rows() const { return m_rows; }
     // Each row's cell in column (from 0), a row a string, read from the file again.
     Result<QStringList> column(int column) const;
-    // The same for several columns in one reading, a list of cells for each.
-    Result<QList<QStringList>> columns(const QList<int>& columns) const;
+    // The same for several columns in one reading, a list of cells for each; with joined columns, one list more
+    // after them: each row's cells of those columns, joined as RawColumns joins them.
+    Result<QList<QStringList>> columns(const QList<int>& columns, const QList<int>& joined = {}) const;
 
 private:
     Workbook() = default;

@@ -133,7 +133,15 @@ Status PgStore::addChunk(const QList<QString>& keywords, const QList<KeywordMetr
         // Keywords with numbers take ids drawn beforehand, so that their numbers can name them.
         const bool numbered = std::any_of(metrics.cbegin(), metrics.cend(), [](const auto& m) { return !m.isEmpty(); });
         QList<qint64> ids;
+        QHash<QString, qint64> layouts;
         if (numbered) {
+            QList<const KeywordMetrics*> all;
+            for (const KeywordMetrics& m : metrics)
+                all << &m;
+            auto found = rawColumnIds(all);
+            if (!found)
+                return Status::of(found);
+            layouts = std::move(found).value();
             const qint64 fresh = std::count(isNew.cbegin(), isNew.cend(), 1);
             const Status drawn = m_connection.read(
                 u"SELECT nextval(pg_get_serial_sequence('korvels', 'id')) FROM generate_series(1, ?)"_s, {fresh},
@@ -152,8 +160,15 @@ Status PgStore::addChunk(const QList<QString>& keywords, const QList<KeywordMetr
                 const QByteArray id = QByteArray::number(ids.at(done.added));
                 rows += id + '\t';
                 if (const KeywordMetrics& m = metrics.at(i); !m.isEmpty()) {
-                    numbers += id + '\t' + metricsFields(m) + '\n';
-                    ++done.numbered;
+                    numbers += id + '\t' + metricsFields(m) + '\t';
+                    if (m.raw.isEmpty()) {
+                        numbers += "\\N\t\\N";
+                    } else {
+                        numbers += QByteArray::number(layouts.value(m.rawNames)) + '\t';
+                        appendField(numbers, m.raw.toUtf8());
+                    }
+                    numbers += '\n';
+                    done.numbered += m.hasNumbers() ? 1 : 0;
                 }
             }
             appendField(rows, texts.at(i));
@@ -167,7 +182,8 @@ Status PgStore::addChunk(const QList<QString>& keywords, const QList<KeywordMetr
             return copied;
         if (!numbers.isEmpty()) {
             const Status copied = copyIn(
-                u"COPY KeywordMetrics(id, volume, volumeHigh, competition, bidLow, bidHigh) FROM STDIN"_s, numbers);
+                u"COPY KeywordMetrics(id, volume, volumeHigh, competition, bidLow, bidHigh, rawColumns, raw) FROM STDIN"_s,
+                numbers);
             if (!copied)
                 return copied;
         }

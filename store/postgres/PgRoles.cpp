@@ -35,7 +35,7 @@ Status PgStore::grant(const QString& location, const QString& role)
     if (!owner.isEmpty())
         return Status::failure(u"只有这些表的所有者（%1）才能给其他角色权限。"_s.arg(owner));
     QStringList sequences;
-    for (const QString& table : {u".korvels"_s, u".keyclass"_s, u".savedrules"_s}) {
+    for (const QString& table : {u".korvels"_s, u".keyclass"_s, u".savedrules"_s, u".rawcolumns"_s}) {
         if (read)
             read = c.read(u"SELECT pg_get_serial_sequence(?::text, 'id')"_s, {QString(store.m_schema + table)},
                           [&](const QSqlQuery& q) { sequences << q.value(0).toString(); });
@@ -49,6 +49,7 @@ Status PgStore::grant(const QString& location, const QString& role)
             s, grantee),
         u"GRANT SELECT, INSERT, UPDATE, DELETE ON %1.SavedRules, %1.Settings TO %2"_s.arg(s, grantee),
         u"GRANT SELECT, INSERT, UPDATE, DELETE, TRUNCATE ON %1.KeywordMetrics TO %2"_s.arg(s, grantee),
+        u"GRANT SELECT, INSERT ON %1.RawColumns TO %2"_s.arg(s, grantee),
         u"GRANT SELECT ON %1.KorvelSchema TO %2"_s.arg(s, grantee),
         u"GRANT USAGE, SELECT, UPDATE ON SEQUENCE %1 TO %2"_s.arg(sequences.join(u", "_s), grantee),
         u"GRANT EXECUTE ON FUNCTION %1.korvel_key(bigint), %1.korvel_serve(bigint), %1.korvel_count() TO %2"_s.arg(

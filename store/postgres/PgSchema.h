@@ -7,7 +7,7 @@ class Connection;
 // The tables, functions and triggers of a team's store on a PostgreSQL server.
 namespace PgSchema {
 
-constexpr int Version = 6;
+constexpr int Version = 7;
 
 // Both tables, their indexes, the per-class counts with the triggers that keep them, the serving function and
 // the root row, in a database (or schema) that holds none of them yet.

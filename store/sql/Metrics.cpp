@@ -24,7 +24,13 @@ KeywordMetrics SqlStore::metricsFrom(const QSqlQuery& q, int first)
         const QVariant v = q.value(first + i);
         return v.isNull() ? std::nullopt : std::optional(v.toDouble());
     };
-    return {whole(0), whole(1), real(2), real(3), real(4)};
+    KeywordMetrics m;
+    m.volume = whole(0);
+    m.volumeHigh = whole(1);
+    m.competition = real(2);
+    m.bidLow = real(3);
+    m.bidHigh = real(4);
+    return m;
 }
 
 Result<bool> SqlStore::hasMetrics()
@@ -49,13 +55,50 @@ Result<QHash<qint64, KeywordMetrics>> SqlStore::metricsOf(const QList<qint64>& i
             marks << u"?"_s;
         }
         const Status read = m_connection.read(
-            u"SELECT id, volume, volumeHigh, competition, bidLow, bidHigh FROM KeywordMetrics WHERE id IN (%1)"_s.arg(
+            u"SELECT m.id, m.volume, m.volumeHigh, m.competition, m.bidLow, m.bidHigh, c.names, m.raw"
+            u" FROM KeywordMetrics m LEFT JOIN RawColumns c ON c.id = m.rawColumns WHERE m.id IN (%1)"_s.arg(
                 marks.join(u',')),
-            values, [&](const QSqlQuery& q) { found.insert(q.value(0).toLongLong(), metricsFrom(q, 1)); });
+            values, [&](const QSqlQuery& q) {
+                KeywordMetrics m = metricsFrom(q, 1);
+                m.rawNames = q.value(6).toString();
+                m.raw = q.value(7).toString();
+                found.insert(q.value(0).toLongLong(), m);
+            });
         if (!read)
             return read.as<QHash<qint64, KeywordMetrics>>();
     }
     return found;
+}
+
+Result<QStringList> SqlStore::rawColumnNames()
+{
+    QStringList names;
+    const Status read = m_connection.read(
+        u"SELECT names FROM RawColumns WHERE id IN (SELECT DISTINCT rawColumns FROM KeywordMetrics) ORDER BY id"_s, {},
+        [&](const QSqlQuery& q) { names << q.value(0).toString(); });
+    if (!read)
+        return read.as<QStringList>();
+    return names;
+}
+
+Result<QHash<QString, qint64>> SqlStore::rawColumnIds(const QList<const KeywordMetrics*>& metrics)
+{
+    QHash<QString, qint64> ids;
+    for (const KeywordMetrics* m : metrics) {
+        if (m->raw.isEmpty() || ids.contains(m->rawNames))
+            continue;
+        // Two batches at once may bring the same layout: the second finds the first's row.
+        auto done = m_connection.execute(u"INSERT INTO RawColumns(names) VALUES (?) ON CONFLICT (names) DO NOTHING"_s,
+                                         {m->rawNames});
+        if (!done)
+            return done.as<QHash<QString, qint64>>();
+        const Status read
+            = m_connection.read(u"SELECT id FROM RawColumns WHERE names = ?"_s, {m->rawNames},
+                                [&](const QSqlQuery& q) { ids.insert(m->rawNames, q.value(0).toLongLong()); });
+        if (!read)
+            return read.as<QHash<QString, qint64>>();
+    }
+    return ids;
 }
 
 Result<QList<ClassVolume>> SqlStore::classVolumes()
@@ -98,14 +141,23 @@ Status SqlStore::importMetrics(const QHash<qint64, KeywordMetrics>& metrics)
     if (const Status safe = beforeWrite(); !safe)
         return safe;
     return m_connection.transaction([&]() -> Status {
+        QList<const KeywordMetrics*> all;
+        for (const KeywordMetrics& m : metrics)
+            all << &m;
+        const auto layouts = rawColumnIds(all);
+        if (!layouts)
+            return Status::of(layouts);
         for (auto it = metrics.cbegin(); it != metrics.cend(); ++it) {
             const KeywordMetrics& m = it.value();
+            const bool raw = !m.raw.isEmpty();
+            const auto layout = raw ? std::optional(layouts->value(m.rawNames)) : std::nullopt;
             auto done = m_connection.execute(u"DELETE FROM KeywordMetrics WHERE id = ?"_s, {it.key()});
             if (done && !m.isEmpty())
                 done = m_connection.execute(u"INSERT INTO KeywordMetrics(id, volume, volumeHigh, competition, bidLow,"
-                                            u" bidHigh) VALUES (?, ?, ?, ?, ?, ?)"_s,
+                                            u" bidHigh, rawColumns, raw) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"_s,
                                             {it.key(), valueOf(m.volume), valueOf(m.volumeHigh), valueOf(m.competition),
-                                             valueOf(m.bidLow), valueOf(m.bidHigh)});
+                                             valueOf(m.bidLow), valueOf(m.bidHigh), valueOf(layout),
+                                             valueOf(raw ? std::optional(m.raw) : std::nullopt)});
             if (!done)
                 return Status::of(done);
         }

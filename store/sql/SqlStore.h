@@ -50,6 +50,7 @@ public:
 
     Result<bool> hasMetrics() override;
     Result<QHash<qint64, KeywordMetrics>> metricsOf(const QList<qint64>& ids) override;
+    Result<QStringList> rawColumnNames() override;
     Result<QList<ClassVolume>> classVolumes() override;
     Result<VolumeTotals> volumeTotals() override;
     Status importMetrics(const QHash<qint64, KeywordMetrics>& metrics) override;
@@ -78,6 +79,9 @@ protected:
     // Announces the rows a bulk take-back returned to the unsorted pool, even when it stopped on a failure, and
     // gives their ids, or the failure.
     Result<QList<qint64>> unfiled(const QList<KeywordRow>& returned, const Status& status);
+
+    // The ids of the raw column layouts of these metrics, each stored once; within the caller's transaction.
+    Result<QHash<QString, qint64>> rawColumnIds(const QList<const KeywordMetrics*>& metrics);
 
     static KeywordRow keywordFrom(const QSqlQuery& q);
     // The numbers of a row read as volume, volumeHigh, competition, bidLow, bidHigh from column first on.

@@ -152,13 +152,20 @@ Status SqliteStore::addChunk(const QList<QString>& keywords, const QList<Keyword
             if (sqlite3_last_insert_rowid(handle()) != firstId + done.added - 1)
                 return Status::failure(u"新关键词的编号不连续，无法保存它们的数字。"_s);
             std::vector<std::pair<qint64, const KeywordMetrics*>> rows;
+            QList<const KeywordMetrics*> kept;
             for (qint64 i = 0; i < done.added; ++i) {
-                if (!freshMetrics[size_t(i)]->isEmpty())
-                    rows.emplace_back(firstId + i, freshMetrics[size_t(i)]);
+                const KeywordMetrics* m = freshMetrics[size_t(i)];
+                if (!m->isEmpty()) {
+                    rows.emplace_back(firstId + i, m);
+                    kept << m;
+                    done.numbered += m->hasNumbers() ? 1 : 0;
+                }
             }
-            if (const QString refusedNumbers = insertMetrics(rows); !refusedNumbers.isEmpty())
+            const auto layouts = rawColumnIds(kept);
+            if (!layouts)
+                return Status::of(layouts);
+            if (const QString refusedNumbers = insertMetrics(rows, *layouts); !refusedNumbers.isEmpty())
                 return Status::failure(refusedNumbers);
-            done.numbered = qint64(rows.size());
         }
         refused = failed;
         return {};
@@ -204,11 +211,13 @@ QString SqliteStore::insertKeywords(const std::vector<QByteArrayView>& keywords,
     return {};
 }
 
-QString SqliteStore::insertMetrics(const std::vector<std::pair<qint64, const KeywordMetrics*>>& rows)
+QString SqliteStore::insertMetrics(const std::vector<std::pair<qint64, const KeywordMetrics*>>& rows,
+                                   const QHash<QString, qint64>& rawColumns)
 {
-    constexpr int Columns = 6;
+    constexpr int Columns = 8;
     static const QByteArray many = [] {
-        QByteArray sql = "INSERT INTO KeywordMetrics(id, volume, volumeHigh, competition, bidLow, bidHigh) VALUES ";
+        QByteArray sql = "INSERT INTO KeywordMetrics(id, volume, volumeHigh, competition, bidLow, bidHigh, rawColumns,"
+                         " raw) VALUES ";
         for (int row = 0; row < RowsPerInsert; ++row) {
             sql += row == 0 ? "(" : ", (";
             for (int column = 1; column <= Columns; ++column)
@@ -220,10 +229,10 @@ QString SqliteStore::insertMetrics(const std::vector<std::pair<qint64, const Key
     NativeStatement group(handle(), many.constData());
     NativeStatement single(handle(),
                            "INSERT INTO KeywordMetrics(id, volume, volumeHigh, competition, bidLow, "
-                           "bidHigh) VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+                           "bidHigh, rawColumns, raw) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
     if (!group || !single)
         return group ? single.error() : group.error();
-    const auto bind = [](NativeStatement& s, int at, const std::pair<qint64, const KeywordMetrics*>& row) {
+    const auto bind = [&](NativeStatement& s, int at, const std::pair<qint64, const KeywordMetrics*>& row) {
         const KeywordMetrics& m = *row.second;
         s.bind(at, row.first);
         const auto whole = [&](int column, const std::optional<qint64>& v) {
@@ -237,6 +246,9 @@ QString SqliteStore::insertMetrics(const std::vector<std::pair<qint64, const Key
         real(3, m.competition);
         real(4, m.bidLow);
         real(5, m.bidHigh);
+        const bool raw = !m.raw.isEmpty();
+        raw ? s.bind(at + 6, rawColumns.value(m.rawNames)) : s.bindNull(at + 6);
+        raw ? s.bindStatic(at + 7, QStringView(m.raw)) : s.bindNull(at + 7);
     };
     size_t next = 0;
     for (; next + RowsPerInsert <= rows.size(); next += RowsPerInsert) {

@@ -34,6 +34,11 @@ public:
     {
         sqlite3_bind_text(m_statement, column, text.constData(), int(text.size()), SQLITE_STATIC);
     }
+    // The same for UTF-16 text, which SQLite turns into the file's UTF-8 itself.
+    void bindStatic(int column, QStringView text)
+    {
+        sqlite3_bind_text16(m_statement, column, text.utf16(), int(text.size() * 2), SQLITE_STATIC);
+    }
     void bind(int column, qint64 value) { sqlite3_bind_int64(m_statement, column, value); }
     void bindNull(int column) { sqlite3_bind_null(m_statement, column); }
     void bindReal(int column, double value) { sqlite3_bind_double(m_statement, column, value); }

@@ -80,6 +80,20 @@ const char* const Version5[] = {
     MetricsDeleteTrigger,
 };
 
+Status checkTable(Connection& c, const QString& table, const QStringList& columns);
+
+// What version 6 added: a keyword file's other columns as it wrote them, their names once a layout. A file whose
+// version was set back keeps the columns it has.
+Status addRawColumns(Connection& c)
+{
+    Status s = c.run(u"CREATE TABLE IF NOT EXISTS RawColumns (id INTEGER PRIMARY KEY, names TEXT NOT NULL UNIQUE)"_s);
+    for (const auto& [column, type] : {std::pair {u"rawColumns"_s, u"INTEGER"_s}, {u"raw"_s, u"TEXT"_s}}) {
+        if (s && !checkTable(c, u"KeywordMetrics"_s, {column}))
+            s = c.run(u"ALTER TABLE KeywordMetrics ADD COLUMN %1 %2"_s.arg(column, type));
+    }
+    return s;
+}
+
 const QStringList KeyClassColumns = {u"id"_s, u"code"_s, u"title"_s, u"qKey"_s, u"maxnext"_s, u"path"_s};
 const QStringList KorvelsColumns
     = {u"id"_s, u"keywords"_s, u"isSet"_s, u"statue"_s, u"statue1"_s, u"classcode"_s, u"classname"_s};
@@ -130,6 +144,8 @@ Status create(Connection& c, int currentVersion)
             s = addSettings(c);
         if (s)
             s = runAll(c, Version5);
+        if (s)
+            s = addRawColumns(c);
         return s ? setVersion(c, currentVersion) : s;
     });
 }
@@ -160,6 +176,8 @@ Status checkAndUpgrade(Connection& c, int currentVersion)
             s = addSettings(c);
         if (s && version < 5)
             s = runAll(c, Version5);
+        if (s && version < 6)
+            s = addRawColumns(c);
         return s ? setVersion(c, currentVersion) : s;
     });
 }

@@ -11,7 +11,7 @@ class SqliteStore : public SqlStore
 {
     Q_OBJECT
 public:
-    static constexpr int SchemaVersion = 5;
+    static constexpr int SchemaVersion = 6;
     static constexpr int RowsPerInsert = 64;
     static constexpr int BulkCheckpointPages = 10000;
 
@@ -55,7 +55,8 @@ private:
     // Inserts each keyword as an unsorted row, in order, counting them; the store's words when one is refused.
     QString insertKeywords(const std::vector<QByteArrayView>& keywords, qint64& added);
     // Inserts the numbers of keywords by id, many rows to a statement; the store's words when it refuses them.
-    QString insertMetrics(const std::vector<std::pair<qint64, const KeywordMetrics*>>& rows);
+    QString insertMetrics(const std::vector<std::pair<qint64, const KeywordMetrics*>>& rows,
+                          const QHash<QString, qint64>& rawColumns);
     // Takes into a batch's prints the keywords other connections stored since it last looked; in a transaction.
     Status catchUp(KeywordPrints& seen);
 

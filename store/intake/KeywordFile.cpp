@@ -233,7 +233,13 @@ Result<bool> KeywordFile::read(QList<QString>& lines, qsizetype max)
         // row's numbers.
         if (m_pending.isEmpty()) {
             m_pendingMetrics = {};
-            const QString value = nextValue(m_pendingMetrics);
+            QString value = nextValue(m_pendingMetrics);
+            if (Lines::lineAt(value, 0).first == value.size()) {
+                lines.append(std::move(value));
+                if (hasMetrics())
+                    m_lastMetrics.append(std::move(m_pendingMetrics));
+                continue;
+            }
             for (QStringView line : Lines::split(value))
                 m_pending << line.toString();
         }

@@ -121,10 +121,13 @@ QStringList record(QStringView text, qsizetype& next, QChar delimiter, const QLi
 
 QString rawCells(QStringView line, QChar delimiter, const QList<bool>& kept)
 {
-    QString out;
-    // Most records quote nothing and need no escapes: their kept fields are slices of the line.
-    const bool plain = !line.contains(u'"') && !line.contains(u'\\') && (delimiter == u'\t' || !line.contains(u'\t'));
-    if (!plain || delimiter.isNull()) {
+    // Most records quote nothing and need no escapes: their kept fields are slices of the line, and with tabs
+    // between them a run of kept fields is one slice.
+    const bool tabs = delimiter == u'\t';
+    const bool plain = !delimiter.isNull() && std::none_of(line.begin(), line.end(), [&](QChar c) {
+        return c == u'"' || c == u'\\' || (c == u'\t' && !tabs);
+    });
+    if (!plain) {
         qsizetype next = 0;
         const QStringList fields = record(line, next, delimiter);
         QStringList cells;
@@ -134,20 +137,36 @@ QString rawCells(QStringView line, QChar delimiter, const QList<bool>& kept)
         }
         return RawColumns::join(cells);
     }
+    QString out;
     out.reserve(line.size());
     bool first = true;
+    qsizetype runStart = -1;
+    qsizetype runEnd = -1;
+    const auto flush = [&] {
+        if (runStart < 0)
+            return;
+        if (!std::exchange(first, false))
+            out += u'\t';
+        out += line.sliced(runStart, runEnd - runStart);
+        runStart = -1;
+    };
     qsizetype column = 0;
     for (qsizetype start = 0; start <= line.size() && column < kept.size(); ++column) {
         qsizetype end = line.indexOf(delimiter, start);
         if (end < 0)
             end = line.size();
-        if (kept.at(column)) {
-            if (!std::exchange(first, false))
-                out += u'\t';
-            out += line.sliced(start, end - start);
+        if (!kept.at(column)) {
+            flush();
+        } else {
+            if (runStart < 0 || !tabs) {
+                flush();
+                runStart = start;
+            }
+            runEnd = end;
         }
         start = end + 1;
     }
+    flush();
     return out;
 }
 

@@ -30,6 +30,8 @@ private slots:
     void olderStoreGetsNumbers();
     void ownExportComesBack_data();
     void ownExportComesBack();
+    void spreadsheetResavesComeBack_data();
+    void spreadsheetResavesComeBack();
     void volumesByClass();
 
 private:
@@ -354,6 +356,29 @@ void TestNumbers::ownExportComesBack()
     run = korvel({u"import"_s, path});
     QVERIFY2(run.status == 0, qPrintable(run.err));
     QCOMPARE(stored({}, !resaved), before);
+}
+
+void TestNumbers::spreadsheetResavesComeBack_data()
+{
+    // The program's export of planner-ranges.csv, opened in LibreOffice Calc 7.4 and saved by it: as xlsx, as CSV
+    // (its own quoting, no byte-order mark), and the CSV export opened and saved as xlsx (its text turned numbers).
+    QTest::addColumn<QString>("file");
+    QTest::newRow("xlsx") << u"calc-resaved.xlsx"_s;
+    QTest::newRow("CSV") << u"calc-resaved.csv"_s;
+    QTest::newRow("CSV saved as xlsx") << u"calc-from-csv.xlsx"_s;
+}
+
+void TestNumbers::spreadsheetResavesComeBack()
+{
+    QFETCH(QString, file);
+    const QString exports = QString::fromUtf8(KORVEL_TEST_DATA) + u"/exports/"_s;
+    ProgramRun run = korvel({u"import"_s, exports + u"planner-ranges.csv"_s});
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    const QStringList expected = stored({}, true);
+    m_store = std::make_unique<TempStore>();
+    run = korvel({u"import"_s, exports + file});
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QCOMPARE(stored({}, true), expected);
 }
 
 void TestNumbers::volumesByClass()

@@ -114,18 +114,6 @@ void TestIntake::batchesAndTheirResults()
     addBatches({u"abc\ndef"_s});
     QCOMPARE(messages(), QStringList(u"0个关键词增加成功！2个关键词因为重复未增加！"_s));
     QCOMPARE(txtKey()->text(), u"still here"_s);
-
-    // Duplicates within a batch and of what is stored, ASCII letters without case and every other letter exact;
-    // all kept without the box.
-    const QString text = u"手机\nPhone\nphone\n 手机\n手机\nÉclair\néclair"_s;
-    addBatches({text, text});
-    QCOMPARE(messages(),
-             QStringList({u"5个关键词增加成功！2个关键词因为重复未增加！"_s,
-                          u"0个关键词增加成功！7个关键词因为重复未增加！"_s}));
-    QCOMPARE(keywords().mid(4), QStringList({u"手机"_s, u"Phone"_s, u" 手机"_s, u"Éclair"_s, u"éclair"_s}));
-    addBatches({text}, false);
-    QCOMPARE(messages(), QStringList(u"7个关键词增加成功！0个关键词因为重复未增加！"_s));
-    QCOMPARE(keywords().size(), 16);
 }
 
 void TestIntake::buttonsDuringABatchAndAFailureHalfway()

@@ -24,8 +24,6 @@ private slots:
 
 private:
     std::unique_ptr<Store> another();
-    // Runs work on n threads at once, each with a store of its own; gives what went wrong, if anything.
-    QStringList together(int n, const std::function<QString(Store&, int)>& work);
 };
 
 void TestTeam::init()
@@ -39,11 +37,6 @@ std::unique_ptr<Store> TestTeam::another()
 {
     auto store = openStore(m_temp->path);
     return store ? std::move(store).value() : nullptr;
-}
-
-QStringList TestTeam::together(int n, const std::function<QString(Store&, int)>& work)
-{
-    return ::together(m_temp->path, n, work);
 }
 
 void TestTeam::windowsAreServedDifferentKeywords()
@@ -118,7 +111,7 @@ void TestTeam::classesAddedAtOnce()
 {
     // Four operators add classes under one parent at the same moment: every code is different, and the
     // counter has advanced once for each.
-    QCOMPARE(together(4,
+    QCOMPARE(together(m_temp->path, 4,
                       [](Store& store, int who) {
                           for (int i = 0; i < 15; ++i) {
                               if (const auto added = store.addClass({}, u"类%1-%2"_s.arg(who).arg(i), {}); !added)
@@ -134,7 +127,7 @@ void TestTeam::classesAddedAtOnce()
 void TestTeam::twoBatchesAtOnceStoreNoKeywordTwice()
 {
     // Two batches that share half their keywords, in different cases, run at once with duplicates left out.
-    QCOMPARE(together(2,
+    QCOMPARE(together(m_temp->path, 2,
                       [](Store& store, int who) {
                           QString text;
                           for (int i = 0; i < 30000; ++i)

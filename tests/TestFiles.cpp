@@ -3,6 +3,7 @@
 #include "store/export/Export.h"
 #include "store/export/Writers.h"
 #include "store/intake/KeywordFile.h"
+#include "store/intake/Table.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -21,6 +22,8 @@ private slots:
     void textInEveryEncoding_data();
     void textInEveryEncoding();
     void csvColumnsAndQuoting();
+    void delimiterByConsistency_data();
+    void delimiterByConsistency();
     void workbooks();
     void importsFilesOfEveryKind();
     void filesOfEveryShape_data();
@@ -150,6 +153,32 @@ void TestFiles::csvColumnsAndQuoting()
     // A field with a line break gives a keyword a line, as pasted text would.
     expected << u"two"_s << u"lines"_s << u"5\" screen"_s;
     QCOMPARE(linesOf(**file), expected);
+}
+
+void TestFiles::delimiterByConsistency_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("tsv");
+    QTest::addColumn<QString>("delimiter");
+    QTest::addColumn<int>("columns");
+    QTest::newRow("tabs in a .csv") << u"手机\t1\n电脑\t2\n平板\t3\n"_s << false << u"\t"_s << 2;
+    QTest::newRow("semicolons") << u"a;b;c\nd;e;f\ng;h;i\n"_s << false << u";"_s << 3;
+    QTest::newRow("commas, one of them quoted") << u"a,b\n\"c,d\",e\nf,g\n"_s << false << u","_s << 2;
+    QTest::newRow("tabs and commas alike: tabs") << u"a\tb,c\nd\te,f\n"_s << false << u"\t"_s << 2;
+    QTest::newRow("a comma now and then: none")
+        << u"手机,价格\n电脑\n平板\n耳机,配件,充电\n"_s << false << QString() << 1;
+    QTest::newRow(".tsv: tabs only") << u"a,b\tc\nd,e\tf\n"_s << true << u"\t"_s << 2;
+}
+
+void TestFiles::delimiterByConsistency()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, tsv);
+    QFETCH(QString, delimiter);
+    QFETCH(int, columns);
+    const auto [chosen, layout] = Table::delimiterOf(text, tsv);
+    QCOMPARE(chosen.isNull() ? QString() : QString(chosen), delimiter);
+    QCOMPARE(chosen.isNull() ? 1 : layout.columns, columns);
 }
 
 void TestFiles::workbooks()

@@ -6,6 +6,7 @@
 #include "store/intake/Numbers.h"
 #include "store/intake/Table.h"
 
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -28,6 +29,7 @@ private slots:
     void exportsReadBackExactly();
     void storedWithTheirKeywords();
     void olderStoreGetsNumbers();
+    void aWideFileKeepsEveryColumn();
     void ownExportComesBack_data();
     void ownExportComesBack();
     void spreadsheetResavesComeBack_data();
@@ -310,6 +312,26 @@ void TestNumbers::olderStoreGetsNumbers()
     QVERIFY_OK(store);
     QVERIFY_OK((*store)->deleteAllKeywords());
     QCOMPARE(RawDb(m_store->ownerPath).value(u"SELECT count(*) FROM KeywordMetrics"_s), u"0"_s);
+}
+
+void TestNumbers::aWideFileKeepsEveryColumn()
+{
+    // Three hundred column names that do not compress: more than a server's index would hold in one entry.
+    QByteArray header = "Keyword,Volume";
+    QByteArray row = "shoes,100";
+    for (int i = 0; i < 300; ++i) {
+        header += ",column " + QCryptographicHash::hash(QByteArray::number(i), QCryptographicHash::Md5).toHex();
+        row += "," + QByteArray::number(i);
+    }
+    const QString file = writeFile(m_dir.filePath(u"wide.csv"_s), header + '\n' + row);
+    const ProgramRun run = korvel({u"import"_s, file});
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    const QString stored = this->stored({}, true).value(0);
+    QVERIFY2(stored.startsWith(u"shoes|100||||"_s), qPrintable(stored));
+    QVERIFY2(stored.contains(u"; column "_s
+                             + QString::fromLatin1(QCryptographicHash::hash("299", QCryptographicHash::Md5).toHex())
+                             + u"=299"_s),
+             qPrintable(stored));
 }
 
 void TestNumbers::ownExportComesBack_data()

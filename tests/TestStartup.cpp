@@ -79,7 +79,7 @@ void TestStartup::initIsNewAndComplete()
 {
     const QString path = m_dir.filePath(u"new.db"_s);
     QCOMPARE(runProgram(m_program, {u"--init"_s, path}).status, 0);
-    QCOMPARE(RawDb(path).value(u"SELECT count(*) FROM sqlite_master WHERE type = 'index'"_s), u"5"_s);
+    QCOMPARE(RawDb(path).value(u"SELECT count(*) FROM sqlite_master WHERE type = 'index'"_s), u"4"_s);
     // Once more on the same path: refused on standard error, the store untouched.
     const QByteArray before = readFile(path);
     const ProgramRun again = runProgram(m_program, {u"--init"_s, path});

@@ -87,16 +87,20 @@ Result<QHash<QString, qint64>> SqlStore::rawColumnIds(const QList<const KeywordM
     for (const KeywordMetrics* m : metrics) {
         if (m->raw.isEmpty() || ids.contains(m->rawNames))
             continue;
-        // Two batches at once may bring the same layout: the second finds the first's row.
-        auto done = m_connection.execute(u"INSERT INTO RawColumns(names) VALUES (?) ON CONFLICT (names) DO NOTHING"_s,
-                                         {m->rawNames});
-        if (!done)
-            return done.as<QHash<QString, qint64>>();
-        const Status read
-            = m_connection.read(u"SELECT id FROM RawColumns WHERE names = ?"_s, {m->rawNames},
-                                [&](const QSqlQuery& q) { ids.insert(m->rawNames, q.value(0).toLongLong()); });
-        if (!read)
-            return read.as<QHash<QString, qint64>>();
+        // Batches store one at a time (under the file's write lock, or the server's intake lock), so a layout looked
+        // for and then added is added once. No unique index: a server's would refuse a long header.
+        const auto find = [&] {
+            return m_connection.read(u"SELECT id FROM RawColumns WHERE names = ? ORDER BY id LIMIT 1"_s, {m->rawNames},
+                                     [&](const QSqlQuery& q) { ids.insert(m->rawNames, q.value(0).toLongLong()); });
+        };
+        Status found = find();
+        if (found && !ids.contains(m->rawNames)) {
+            found = Status::of(m_connection.execute(u"INSERT INTO RawColumns(names) VALUES (?)"_s, {m->rawNames}));
+            if (found)
+                found = find();
+        }
+        if (!found)
+            return found.as<QHash<QString, qint64>>();
     }
     return ids;
 }

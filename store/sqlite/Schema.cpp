@@ -86,7 +86,7 @@ Status checkTable(Connection& c, const QString& table, const QStringList& column
 // version was set back keeps the columns it has.
 Status addRawColumns(Connection& c)
 {
-    Status s = c.run(u"CREATE TABLE IF NOT EXISTS RawColumns (id INTEGER PRIMARY KEY, names TEXT NOT NULL UNIQUE)"_s);
+    Status s = c.run(u"CREATE TABLE IF NOT EXISTS RawColumns (id INTEGER PRIMARY KEY, names TEXT NOT NULL)"_s);
     for (const auto& [column, type] : {std::pair {u"rawColumns"_s, u"INTEGER"_s}, {u"raw"_s, u"TEXT"_s}}) {
         if (s && !checkTable(c, u"KeywordMetrics"_s, {column}))
             s = c.run(u"ALTER TABLE KeywordMetrics ADD COLUMN %1 %2"_s.arg(column, type));

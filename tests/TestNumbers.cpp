@@ -352,6 +352,9 @@ void TestNumbers::ownExportComesBack()
     const QString exports = QString::fromUtf8(KORVEL_TEST_DATA) + u"/exports/"_s;
     ProgramRun run = korvel({u"import"_s, exports + u"planner-ranges.csv"_s, exports + u"planner.csv"_s});
     QVERIFY2(run.status == 0, qPrintable(run.err));
+    // A keyword with raw columns and no number (barefoot shoes) is not counted as one with numbers.
+    QVERIFY2(run.out.contains(u"7 keywords, 1 duplicates left out; 6 keywords kept their numbers"_s),
+             qPrintable(run.out));
     // The raw columns come back as written, unless a spreadsheet rewrote their points as commas.
     const QStringList before = stored({}, !resaved);
     QVERIFY(resaved || before.first().contains(u"Searches: Jan 2024=10K – 100K"_s));

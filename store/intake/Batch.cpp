@@ -4,11 +4,6 @@
 #include "Lines.h"
 #include "store/Store.h"
 
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
-
 TextLines::TextLines(QString text)
     : m_text(std::move(text))
 { }
@@ -17,97 +12,6 @@ Result<bool> TextLines::read(QList<QString>& lines, qsizetype max)
 {
     return Lines::take(m_text, m_next, lines, max);
 }
-
-namespace {
-
-// Reads a source's next chunk on a thread of its own while the store writes the one before, so that parsing a
-// file and writing the store overlap. Only this thread touches the source until the reader is gone.
-class ReadAhead : public LineSource
-{
-public:
-    ReadAhead(LineSource& source, qsizetype chunk)
-        : m_source(source)
-        , m_chunk(chunk)
-        , m_thread([this] { produce(); })
-    { }
-    ~ReadAhead() override
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_changed.notify_all();
-        m_thread.join();
-    }
-    Result<bool> read(QList<QString>& lines, qsizetype max) override
-    {
-        Q_ASSERT(max == m_chunk);
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return !m_pieces.empty(); });
-        // The last piece (the end, or a failure) stays, for every read after it.
-        Piece piece = m_pieces.size() == 1 && m_pieces.front().last() ? m_pieces.front() : std::move(m_pieces.front());
-        if (!piece.last())
-            m_pieces.pop_front();
-        lock.unlock();
-        m_changed.notify_all();
-        lines += std::move(piece.lines);
-        m_metrics = std::move(piece.metrics);
-        m_numbered = piece.numbered;
-        m_progress = piece.progress;
-        return piece.more;
-    }
-    std::pair<qint64, qint64> progress() const override { return m_progress; }
-    bool takeMetrics(QList<KeywordMetrics>& metrics) override
-    {
-        metrics = std::exchange(m_metrics, {});
-        return m_numbered;
-    }
-
-private:
-    struct Piece
-    {
-        Result<bool> more = false;
-        QList<QString> lines;
-        QList<KeywordMetrics> metrics;
-        bool numbered = false;
-        std::pair<qint64, qint64> progress;
-        bool last() const { return !more || !*more; }
-    };
-    // Chunks read and not yet taken; one is enough to keep the store busy.
-    static constexpr size_t Ahead = 1;
-
-    void produce()
-    {
-        for (bool last = false; !last;) {
-            Piece piece;
-            piece.more = m_source.read(piece.lines, m_chunk);
-            piece.numbered = !piece.last() && m_source.takeMetrics(piece.metrics);
-            piece.progress = m_source.progress();
-            last = piece.last();
-            std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [this] { return m_stop || m_pieces.size() < Ahead; });
-            if (m_stop)
-                return;
-            m_pieces.push_back(std::move(piece));
-            lock.unlock();
-            m_changed.notify_all();
-        }
-    }
-
-    LineSource& m_source;
-    const qsizetype m_chunk;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<Piece> m_pieces;
-    bool m_stop = false;
-    QList<KeywordMetrics> m_metrics;
-    bool m_numbered = false;
-    std::pair<qint64, qint64> m_progress;
-    // Last, so that it starts once the rest is ready.
-    std::thread m_thread;
-};
-
-} // namespace
 
 Batch::Batch(Store& store, bool excludeDuplicates)
     : m_store(store)
@@ -127,9 +31,8 @@ void Batch::countRest(LineSource& source)
     }
 }
 
-Status Batch::run(LineSource& given, const std::atomic<bool>& cancel)
+Status Batch::run(LineSource& source, const std::atomic<bool>& cancel)
 {
-    ReadAhead source(given, ChunkSize);
     m_counts = {};
     KeywordPrints seen;
     if (m_excludeDuplicates) {

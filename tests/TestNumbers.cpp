@@ -279,6 +279,7 @@ void TestNumbers::storedWithTheirKeywords()
     const QString copy = m_dir.filePath(u"copy.db"_s);
     QVERIFY2(runProgram(QString::fromUtf8(KORVEL_SHIPPED), {u"--copy"_s, m_store->path, copy}).status == 0, "no copy");
     QCOMPARE(stored(copy), expected);
+    QCOMPARE(stored(copy, true), stored({}, true));
     // Numbers go with their keyword, one at a time or all at once; they never reach the keywords' own table.
     QCOMPARE(RawDb(m_store->path).value(u"SELECT count(*) FROM Korvels WHERE keywords LIKE '%1%'"_s), u"0"_s);
     auto store = openStore(m_store->path);

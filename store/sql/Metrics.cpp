@@ -151,17 +151,32 @@ Status SqlStore::importMetrics(const QHash<qint64, KeywordMetrics>& metrics)
         const auto layouts = rawColumnIds(all);
         if (!layouts)
             return Status::of(layouts);
-        for (auto it = metrics.cbegin(); it != metrics.cend(); ++it) {
-            const KeywordMetrics& m = it.value();
-            const bool raw = !m.raw.isEmpty();
-            const auto layout = raw ? std::optional(layouts->value(m.rawNames)) : std::nullopt;
-            auto done = m_connection.execute(u"DELETE FROM KeywordMetrics WHERE id = ?"_s, {it.key()});
-            if (done && !m.isEmpty())
+        // Many rows a statement: a server answers each statement across the network.
+        const QList<qint64> ids = metrics.keys();
+        for (qsizetype from = 0; from < ids.size(); from += IdsAStatement / 8) {
+            QVariantList gone;
+            QStringList marks;
+            QVariantList values;
+            QStringList rows;
+            for (const qint64 id : ids.mid(from, IdsAStatement / 8)) {
+                gone << id;
+                marks << u"?"_s;
+                const KeywordMetrics& m = metrics[id];
+                if (m.isEmpty())
+                    continue;
+                const bool raw = !m.raw.isEmpty();
+                values << id << valueOf(m.volume) << valueOf(m.volumeHigh) << valueOf(m.competition)
+                       << valueOf(m.bidLow) << valueOf(m.bidHigh)
+                       << valueOf(raw ? std::optional(layouts->value(m.rawNames)) : std::nullopt)
+                       << valueOf(raw ? std::optional(m.raw) : std::nullopt);
+                rows << u"(?, ?, ?, ?, ?, ?, ?, ?)"_s;
+            }
+            auto done
+                = m_connection.execute(u"DELETE FROM KeywordMetrics WHERE id IN (%1)"_s.arg(marks.join(u',')), gone);
+            if (done && !rows.isEmpty())
                 done = m_connection.execute(u"INSERT INTO KeywordMetrics(id, volume, volumeHigh, competition, bidLow,"
-                                            u" bidHigh, rawColumns, raw) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"_s,
-                                            {it.key(), valueOf(m.volume), valueOf(m.volumeHigh), valueOf(m.competition),
-                                             valueOf(m.bidLow), valueOf(m.bidHigh), valueOf(layout),
-                                             valueOf(raw ? std::optional(m.raw) : std::nullopt)});
+                                            u" bidHigh, rawColumns, raw) VALUES %1"_s.arg(rows.join(u", "_s)),
+                                            values);
             if (!done)
                 return Status::of(done);
         }

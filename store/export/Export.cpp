@@ -46,9 +46,11 @@ public:
         if (!layouts)
             return layouts.as<MetricColumns>();
         for (const QString& names : *layouts) {
+            QList<qsizetype>& positions = columns.m_positions[names];
             for (const QString& name : RawColumns::split(names)) {
                 if (!columns.m_raw.contains(name))
                     columns.m_raw << name;
+                positions << columns.m_raw.indexOf(name);
             }
         }
         return columns;
@@ -65,11 +67,11 @@ public:
         if (m_raw.isEmpty())
             return;
         QVariantList raw(m_raw.size());
-        const QStringList names = RawColumns::split(m.rawNames);
+        const QList<qsizetype> positions = m_positions.value(m.rawNames);
         const QStringList cells = RawColumns::split(m.raw);
-        for (qsizetype i = 0; i < names.size() && i < cells.size(); ++i) {
-            if (const qsizetype at = m_raw.indexOf(names.at(i)); at >= 0 && !cells.at(i).isEmpty())
-                raw[at] = cells.at(i);
+        for (qsizetype i = 0; i < positions.size() && i < cells.size(); ++i) {
+            if (!cells.at(i).isEmpty())
+                raw[positions.at(i)] = cells.at(i);
         }
         row << raw;
     }
@@ -77,6 +79,8 @@ public:
 private:
     bool m_numbered = false;
     QStringList m_raw;
+    // Each layout's columns by their place in m_raw, worked out once rather than for every keyword.
+    QHash<QString, QList<qsizetype>> m_positions;
 };
 
 // The rows of a page, each the keyword's columns and, in a store that has numbers, then its numbers, read for

@@ -135,17 +135,15 @@ Status KeywordFile::start()
         for (qsizetype i = 0; i < skipped; ++i)
             Table::record(m_text, m_next, m_delimiter);
         if (hasMetrics()) {
-            const auto want = [this](int column) {
-                m_wanted.resize(std::max(m_wanted.size(), qsizetype(column) + 1));
-                m_wanted[column] = true;
+            const auto mark = [](QList<bool>& columns, int column) {
+                columns.resize(std::max(columns.size(), qsizetype(column) + 1));
+                columns[column] = true;
             };
-            want(m_column);
+            mark(m_wanted, m_column);
             for (const auto& [column, number] : m_layout->numbers)
-                want(column);
-            for (const int column : m_layout->raw) {
-                m_rawKept.resize(std::max(m_rawKept.size(), qsizetype(column) + 1));
-                m_rawKept[column] = true;
-            }
+                mark(m_wanted, column);
+            for (const int column : m_layout->raw)
+                mark(m_rawKept, column);
         }
         break;
     case Kind::Workbook: {

@@ -6,6 +6,8 @@ namespace {
 
 // Ids asked for in one statement, each a bound value.
 constexpr qsizetype IdsAStatement = 500;
+// Rows of numbers written in one statement, each eight bound values.
+constexpr qsizetype RowsAStatement = IdsAStatement / 8;
 
 template <typename T> QVariant valueOf(const std::optional<T>& value)
 {
@@ -153,12 +155,12 @@ Status SqlStore::importMetrics(const QHash<qint64, KeywordMetrics>& metrics)
             return Status::of(layouts);
         // Many rows a statement: a server answers each statement across the network.
         const QList<qint64> ids = metrics.keys();
-        for (qsizetype from = 0; from < ids.size(); from += IdsAStatement / 8) {
+        for (qsizetype from = 0; from < ids.size(); from += RowsAStatement) {
             QVariantList gone;
             QStringList marks;
             QVariantList values;
             QStringList rows;
-            for (const qint64 id : ids.mid(from, IdsAStatement / 8)) {
+            for (const qint64 id : ids.mid(from, RowsAStatement)) {
                 gone << id;
                 marks << u"?"_s;
                 const KeywordMetrics& m = metrics[id];

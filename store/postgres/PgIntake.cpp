@@ -1,5 +1,6 @@
 #include "CopyText.h"
 #include "PgStore.h"
+#include "store/RawColumns.h"
 #include "store/intake/KeywordPrints.h"
 
 #include <libpq-fe.h>
@@ -151,6 +152,7 @@ Status PgStore::addChunk(const QList<QString>& keywords, const QList<KeywordMetr
         }
         QByteArray rows;
         QByteArray numbers;
+        RawColumns::LayoutIds layoutIds(layouts);
         for (qsizetype i = 0; i < texts.size(); ++i) {
             if (!isNew[size_t(i)]) {
                 ++done.duplicates;
@@ -164,7 +166,7 @@ Status PgStore::addChunk(const QList<QString>& keywords, const QList<KeywordMetr
                     if (m.raw.isEmpty()) {
                         numbers += "\\N\t\\N";
                     } else {
-                        numbers += QByteArray::number(layouts.value(m.rawNames)) + '\t';
+                        numbers += QByteArray::number(layoutIds.of(m.rawNames)) + '\t';
                         appendField(numbers, m.raw.toUtf8());
                     }
                     numbers += '\n';

@@ -1,4 +1,5 @@
 #include "SqlStore.h"
+#include "store/RawColumns.h"
 
 using namespace Qt::StringLiterals;
 
@@ -86,8 +87,12 @@ Result<QStringList> SqlStore::rawColumnNames()
 Result<QHash<QString, qint64>> SqlStore::rawColumnIds(const QList<const KeywordMetrics*>& metrics)
 {
     QHash<QString, qint64> ids;
+    QStringView last;
     for (const KeywordMetrics* m : metrics) {
-        if (m->raw.isEmpty() || ids.contains(m->rawNames))
+        if (m->raw.isEmpty() || RawColumns::sameNames(m->rawNames, last))
+            continue;
+        last = m->rawNames;
+        if (ids.contains(m->rawNames))
             continue;
         // Batches store one at a time (under the file's write lock, or the server's intake lock), so a layout looked
         // for and then added is added once. No unique index: a server's would refuse a long header.

@@ -1,5 +1,6 @@
 #include "Native.h"
 #include "SqliteStore.h"
+#include "store/RawColumns.h"
 #include "store/StoredText.h"
 #include "store/intake/KeywordPrints.h"
 
@@ -232,6 +233,7 @@ QString SqliteStore::insertMetrics(const std::vector<std::pair<qint64, const Key
                            "bidHigh, rawColumns, raw) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
     if (!group || !single)
         return group ? single.error() : group.error();
+    RawColumns::LayoutIds layouts(rawColumns);
     const auto bind = [&](NativeStatement& s, int at, const std::pair<qint64, const KeywordMetrics*>& row) {
         const KeywordMetrics& m = *row.second;
         s.bind(at, row.first);
@@ -247,7 +249,7 @@ QString SqliteStore::insertMetrics(const std::vector<std::pair<qint64, const Key
         real(4, m.bidLow);
         real(5, m.bidHigh);
         const bool raw = !m.raw.isEmpty();
-        raw ? s.bind(at + 6, rawColumns.value(m.rawNames)) : s.bindNull(at + 6);
+        raw ? s.bind(at + 6, layouts.of(m.rawNames)) : s.bindNull(at + 6);
         raw ? s.bindStatic(at + 7, QStringView(m.raw)) : s.bindNull(at + 7);
     };
     size_t next = 0;

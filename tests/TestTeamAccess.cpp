@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <thread>
 #include <unistd.h>
 
 // What the owner of a team's database relies on: operators' roles, the session's own settings whatever the
@@ -20,6 +21,7 @@ private slots:
     void promisesHoldWhateverTheIsolationDefault_data();
     void promisesHoldWhateverTheIsolationDefault();
     void storesKeepToTheirOwn();
+    void storesSharedAtOnceAreAllShared();
     void anOlderStoreIsUpgradedByItsOwner();
     void aBrokenConnectionComesBack_data();
     void aBrokenConnectionComesBack();
@@ -189,6 +191,22 @@ void TestTeamAccess::storesKeepToTheirOwn()
     QCOMPARE(owner.value(u"SELECT count(*) FROM %1.ClassCounts"_s.arg(planted)), u"0"_s);
     QCOMPARE(heardElsewhere.size(), 0);
     QVERIFY(owner.exec(u"DROP SCHEMA %1 CASCADE"_s.arg(planted)));
+}
+
+void TestTeamAccess::storesSharedAtOnceAreAllShared()
+{
+    // Another owner is sharing a store with the same role at this moment: their grant is not yet committed.
+    const QString both = role(u"both"_s);
+    QVERIFY_OK(grantOperator(m_temp->ownerPath, both));
+    RawDb other(TestEngine::server());
+    QVERIFY(other.exec(u"BEGIN"_s));
+    QVERIFY(other.exec(u"GRANT CONNECT ON DATABASE %1 TO %2"_s.arg(other.value(u"SELECT current_database()"_s), both)));
+    Status shared = Status::failure(u"not yet"_s);
+    std::thread sharing([&] { shared = grantOperator(m_temp->ownerPath, both); });
+    QThread::msleep(300);
+    QVERIFY(other.exec(u"COMMIT"_s));
+    sharing.join();
+    QVERIFY_OK(shared);
 }
 
 void TestTeamAccess::anOlderStoreIsUpgradedByItsOwner()

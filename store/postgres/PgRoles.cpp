@@ -60,13 +60,18 @@ Status PgStore::grant(const QString& location, const QString& role)
             if (const Status done = c.run(sql); !done)
                 return done;
         }
-        // Connecting is everyone's right unless the database's owner took it away; given back where the owner can.
-        const auto database = c.value(u"SELECT CASE WHEN has_database_privilege(current_database(),"
-                                      u" 'CONNECT WITH GRANT OPTION') THEN quote_ident(current_database()) END"_s);
-        if (!database)
-            return Status::of(database);
-        if (database->isNull())
+        // Connecting is everyone's right unless the database's owner took it away; given back only where it is
+        // missing and the owner can. A grant rewrites the database's own row: of two at once (two stores shared at
+        // the same time), the second would fail.
+        QVariant database;
+        const Status found = c.read(u"SELECT CASE WHEN has_database_privilege(current_database(),"
+                                    u" 'CONNECT WITH GRANT OPTION') AND NOT has_database_privilege(?::text,"
+                                    u" current_database(), 'CONNECT') THEN quote_ident(current_database()) END"_s,
+                                    {role}, [&](const QSqlQuery& q) { database = q.value(0); });
+        if (!found)
+            return found;
+        if (database.isNull())
             return {};
-        return c.run(u"GRANT CONNECT ON DATABASE %1 TO %2"_s.arg(database->toString(), grantee));
+        return c.run(u"GRANT CONNECT ON DATABASE %1 TO %2"_s.arg(database.toString(), grantee));
     });
 }

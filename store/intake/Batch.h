@@ -11,7 +11,8 @@
 
 class Store;
 
-// Hands out the lines of a batch, a run at a time.
+// Hands out the lines of a batch, a run at a time. A batch reads it on a thread of the batch's own, one run ahead
+// of the store, and asks its progress there too.
 class LineSource
 {
 public:

@@ -13,7 +13,7 @@ class SqliteStore : public SqlStore
 public:
     static constexpr int SchemaVersion = 6;
     static constexpr int RowsPerInsert = 64;
-    static constexpr int BulkCheckpointPages = 10000;
+    static constexpr int BulkCheckpointPages = 40000;
 
     SqliteStore();
     ~SqliteStore() override;

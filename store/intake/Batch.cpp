@@ -142,13 +142,7 @@ private:
 Status Batch::run(LineSource& source, const std::atomic<bool>& cancel)
 {
     m_counts = {};
-    KeywordPrints seen;
-    if (m_excludeDuplicates) {
-        if (Status loaded = m_store.loadPrints(seen); !loaded) {
-            countRest(source);
-            return loaded;
-        }
-    }
+    // The first run is read while the stored keywords are.
     ReadAhead reading(source);
     // Stops the reading and counts what it read and what is left as not processed.
     const auto stopReading = [&] {
@@ -156,6 +150,13 @@ Status Batch::run(LineSource& source, const std::atomic<bool>& cancel)
             m_counts.unprocessed += run.lines.size();
         countRest(source);
     };
+    KeywordPrints seen;
+    if (m_excludeDuplicates) {
+        if (Status loaded = m_store.loadPrints(seen); !loaded) {
+            stopReading();
+            return loaded;
+        }
+    }
     while (true) {
         if (cancel) {
             stopReading();

@@ -71,13 +71,14 @@ void TestBulkAccept::accepting_data()
 {
     QTest::addColumn<QStringList>("script");
     // Fields: state, listed (each class listed with its count), deeper; actions: learnt, bulk (scored to its end),
-    // stopped (stopped at once), threshold P, drop ID (a keyword), dropclass CODE, fileall, hold ID (another window).
+    // stopped (stopped at once), threshold P, drop ID or CODE (a keyword or a class), fileall, hold ID (another
+    // window).
     QTest::newRow("not learnt yet") << QStringList {u"bulk => state=Learning listed="_s};
     QTest::newRow("filed as one step, taken back as one")
         << QStringList {u"start => key=201"_s, u"learnt"_s, u"stopped => state=Stopped"_s,
                         u"bulk => state=Done listed=002:10,003:10 deeper=10"_s, u"threshold 1 => listed= deeper=0"_s,
                         u"threshold 0.9 => listed=002:10,003:10 deeper=10"_s, u"drop 215 => listed=002:9,003:10"_s,
-                        u"dropclass 003 => listed=002:9"_s,
+                        u"drop 003 => listed=002:9"_s,
                         // Dropped keywords stay out whatever the threshold.
                         u"threshold 0.5 => listed=002:9 deeper=10"_s,
                         u"fileall => msg= filed=174 row211=1|002|汽车 row215=0|| row221=0|| listed="_s,
@@ -147,8 +148,6 @@ void TestBulkAccept::accepting()
             bulk->setThreshold(argument.toDouble());
         else if (action == u"drop"_s)
             bulk->drop(row(argument));
-        else if (action == u"dropclass"_s)
-            bulk->drop(row(argument));
         else if (action == u"fileall"_s)
             filed = bulk->fileAll();
         else if (action == u"hold"_s) {
@@ -209,27 +208,24 @@ void TestBulkAccept::command_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("says");
     QTest::addColumn<int>("filed");
+    // The arguments as typed, split at spaces.
+    const auto row = [](const char* name, const QString& arguments, int status, const QString& says, int filed) {
+        QTest::newRow(name) << arguments.split(u' ') << status << says << filed;
+    };
     const QString deeper = u"; 10 suggested for classes with classes below them left unsorted (see --class)\n"_s;
-    QTest::newRow("apply") << QStringList {u"--apply"_s} << 0
-                           << u"filed 20 keywords suggested at confidence 0.90 or above"_s + deeper << 185;
-    QTest::newRow("apply below a class") << QStringList {u"--class"_s, u"001"_s, u"--apply"_s, u"--min-confidence"_s,
-                                                         u"0.95"_s}
-                                         << 0 << u"filed 10 keywords suggested at confidence 0.95 or above\n"_s << 175;
-    QTest::newRow("listed") << QStringList {u"--class"_s, u"001"_s, u"--min-confidence"_s, u"0.9"_s} << 0
-                            << u"201\t001001\t"_s << 165;
-    QTest::newRow("as JSON") << QStringList {u"--json"_s, u"--min-confidence"_s, u"0.9"_s} << 0 << u"["_s << 165;
-    QTest::newRow("nothing filed yet") << QStringList {u"--unfile"_s} << 2
-                                       << u"korvel: nothing is filed yet: suggestions learn from filed keywords\n"_s
-                                       << 0;
-    QTest::newRow("nothing filed at the level")
-        << QStringList {u"--class"_s, u"001002"_s} << 2 << u"korvel: nothing is filed yet below 001002\n"_s << 165;
-    QTest::newRow("no classes") << QStringList {u"--class"_s, u"002"_s} << 2
-                                << u"korvel: there are no classes below 002\n"_s << 165;
-    QTest::newRow("no such class") << QStringList {u"--class"_s, u"009"_s} << 2
-                                   << u"korvel: there is no class with the code 009\n"_s << 165;
-    QTest::newRow("confidence out of range") << QStringList {u"--min-confidence"_s, u"1.5"_s} << 2
-                                             << u"korvel: --min-confidence takes a number from 0 to 1\n"_s << 165;
-    QTest::newRow("apply as JSON") << QStringList {u"--apply"_s, u"--json"_s} << 2 << u"korvel: --apply"_s << 165;
+    row("apply", u"--apply"_s, 0, u"filed 20 keywords suggested at confidence 0.90 or above"_s + deeper, 185);
+    row("apply below a class", u"--class 001 --apply --min-confidence 0.95"_s, 0,
+        u"filed 10 keywords suggested at confidence 0.95 or above\n"_s, 175);
+    row("listed", u"--class 001 --min-confidence 0.9"_s, 0, u"201\t001001\t"_s, 165);
+    row("as JSON", u"--json --min-confidence 0.9"_s, 0, u"["_s, 165);
+    row("nothing filed yet", u"--unfile"_s, 2,
+        u"korvel: nothing is filed yet: suggestions learn from filed keywords\n"_s, 0);
+    row("nothing filed at the level", u"--class 001002"_s, 2, u"korvel: nothing is filed yet below 001002\n"_s, 165);
+    row("no classes", u"--class 002"_s, 2, u"korvel: there are no classes below 002\n"_s, 165);
+    row("no such class", u"--class 009"_s, 2, u"korvel: there is no class with the code 009\n"_s, 165);
+    row("confidence out of range", u"--min-confidence 1.5"_s, 2,
+        u"korvel: --min-confidence takes a number from 0 to 1\n"_s, 165);
+    row("apply as JSON", u"--apply --json"_s, 2, u"korvel: --apply"_s, 165);
 }
 
 void TestBulkAccept::command()

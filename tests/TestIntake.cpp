@@ -1,4 +1,5 @@
 #include "ExportReader.h"
+#include "SessionScript.h"
 #include "TestSupport.h"
 #include "store/export/Writers.h"
 #include "store/intake/KeywordPrints.h"
@@ -357,7 +358,7 @@ void TestIntake::corpusGoesThroughEveryPath()
         expected << QStringList {QString::number(i + 1), title, stored.at(i)};
         rows << expected.last().join(u'|');
     }
-    QCOMPARE(gridRows(0, int(words.size()) + 1), rows + QStringList(u"||"_s));
+    QCOMPARE(gridRows(*m_window->session().gridModel(), 0, int(words.size()) + 1), rows + QStringList(u"||"_s));
 
     // Exported and read back as a spreadsheet would, the CSV whole; a workbook cell cannot hold the longest.
     QTemporaryDir dir;

@@ -22,7 +22,7 @@ private slots:
     void routing();
     void gridColumnsAndSuggestionsAsDrawn();
     void findAndProgressDialogs();
-    void exportReadsBack();
+    void exportAsksBeforeReplacing();
     void standardButtonsInChinese();
 
 private:
@@ -301,13 +301,12 @@ void TestMainWindow::gridColumnsAndSuggestionsAsDrawn()
                             {u"1:华为手机@001001"_s, u"2:数码相机@001"_s, u"3:小米手机@001001"_s, u"4:苹果手机"_s}));
     open(true);
     const KeywordGridModel* model = m_window->session().gridModel();
-    QCOMPARE(gridIds(), QStringList({u"2"_s, u"3"_s, u"1"_s}));
+    QCOMPARE(gridRows(*model, 0, 3), QStringList({u"2|数码|数码相机"_s, u"3|手机|小米手机"_s, u"1|手机|华为手机"_s}));
     for (const auto& [column, header, width] :
          {std::tuple {0, u"ID"_s, 50}, {1, u"分类"_s, 80}, {2, u"关键词"_s, 210}}) {
         QCOMPARE(model->headerData(column, Qt::Horizontal).toString(), header);
         QCOMPARE(grid()->columnWidth(column), width);
     }
-    QCOMPARE(model->index(1, 1).data().toString(), u"手机"_s);
     QVERIFY(!(model->flags(model->index(0, 2)) & Qt::ItemIsEditable));
     // A class with nothing filed: only the header row, which keeps its texts.
     list()->setCurrentItem(list()->topLevelItem(2));
@@ -354,17 +353,15 @@ void TestMainWindow::findAndProgressDialogs()
         });
         QTest::keyClick(txtKey(), Qt::Key_F, Qt::ControlModifier);
     };
-    // ASCII letters without case; the filed ones with their class path; wildcards as plain characters.
+    // ASCII letters without case; the filed ones with their class path.
     find(u"IPHONE"_s, false);
     QCOMPARE(listed,
              QStringList({u"iPhone 价格|数码 > 电脑"_s, u"IPHONE壳|（未分类）"_s, u"iphone 配件 10|（未分类）"_s}));
     QCOMPARE(count, u"只列出前 200 个。"_s);
     QCOMPARE(volumes, QStringList({u"900"_s, u"100–1000"_s, QString()}));
-    find(u"%_"_s, false);
-    QCOMPARE(listed, QStringList(u"50%_off|（未分类）"_s));
-    QCOMPARE(count, u"找到 1 个。"_s);
     // Enter on a filed one: its class at its own level, and its row of the grid current.
     find(u"华为"_s, true);
+    QCOMPARE(count, u"找到 1 个。"_s);
     QCOMPARE(m_window->session().selCode(), u"001001"_s);
     QCOMPARE(grid()->currentIndex().data().toString(), u"华为手机"_s);
 
@@ -396,24 +393,13 @@ void TestMainWindow::findAndProgressDialogs()
     QCOMPARE(messages(), QStringList());
 }
 
-void TestMainWindow::exportReadsBack()
+void TestMainWindow::exportAsksBeforeReplacing()
 {
-    QVERIFY(fillScriptStore(*m_store, *m_raw, {u"1:McDonald's, 麦当劳@002"_s, u"2:say \"hi\"@002"_s, u"3:火锅@002"_s}));
+    // The grid's exports, read back, are checked with awkward text end to end (TestIntake).
+    QVERIFY(fillScriptStore(*m_store, *m_raw, {u"1:火锅@002"_s}));
     open(true);
     list()->setCurrentItem(list()->topLevelItem(1));
     QTemporaryDir dir;
-    FileDialog::setNextFileName(dir.filePath(u"out.csv"_s));
-    click(u"lblExpert"_s);
-    const ExportReader::Rows expected = {{u"ID"_s, u"分类"_s, u"关键词"_s},
-                                         {u"3"_s, u"汽车"_s, u"火锅"_s},
-                                         {u"2"_s, u"汽车"_s, u"say \"hi\""_s},
-                                         {u"1"_s, u"汽车"_s, u"McDonald's, 麦当劳"_s}};
-    QCOMPARE(ExportReader::csv(dir.filePath(u"out.csv"_s)), expected);
-    QVERIFY(readFile(dir.filePath(u"out.csv"_s))
-                .contains("\r\n2,汽车,\"say \"\"hi\"\"\"\r\n1,汽车,\"McDonald's, 麦当劳\"\r\n"));
-    FileDialog::setNextFileName(dir.filePath(u"out"_s));
-    click(u"lblExpert"_s);
-    QCOMPARE(ExportReader::xlsx(dir.filePath(u"out.xlsx"_s)), expected);
     // The suffix added to a name typed without one may name a file that is there already: asked first.
     const QString xlsx = writeFile(dir.filePath(u"out.xlsx"_s), "keep me");
     for (const MessageBox::Answer answer : {MessageBox::Answer::No, MessageBox::Answer::Yes}) {
@@ -426,6 +412,8 @@ void TestMainWindow::exportReadsBack()
         QCOMPARE(asked.at(0).defaultAnswer, MessageBox::Answer::No);
         QCOMPARE(readFile(xlsx) == "keep me", answer == MessageBox::Answer::No);
     }
+    QCOMPARE(ExportReader::xlsx(xlsx),
+             (ExportReader::Rows {{u"ID"_s, u"分类"_s, u"关键词"_s}, {u"1"_s, u"汽车"_s, u"火锅"_s}}));
     // Cancelled: nothing written. Unwritable: a clear message, nothing left behind.
     FileDialog::setNextFileName(QString());
     click(u"lblExpert"_s);
@@ -434,7 +422,7 @@ void TestMainWindow::exportReadsBack()
     click(u"lblExpert"_s);
     const QString refusal = messages().join(u'|');
     QVERIFY2(refusal.startsWith(u"导出失败"_s) && refusal.contains(blocked), qPrintable(refusal));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({u"out.csv"_s, u"out.xlsx"_s}));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList(u"out.xlsx"_s));
 }
 
 void TestMainWindow::standardButtonsInChinese()

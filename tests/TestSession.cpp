@@ -233,13 +233,7 @@ void TestSession::aLargeSubtree()
     SessionScript script(*m_store, *m_raw, session);
     QVERIFY(script.run({u"start"_s}));
     KeywordGridModel* model = session.gridModel();
-    const auto shown = [&](int from, int to) {
-        QStringList out;
-        for (int r = from; r < to; ++r)
-            out << model->index(r, 0).data().toString() + u'|' + model->index(r, 1).data().toString() + u'|'
-                    + model->index(r, 2).data().toString();
-        return out;
-    };
+    const auto shown = [&](int from, int to) { return gridRows(*model, from, to); };
     const auto expected = [&] {
         return m_raw->rows(u"SELECT id, classname, keywords FROM Korvels WHERE classcode >= '001' AND classcode < '002'"
                            u" ORDER BY classcode, id DESC"_s);

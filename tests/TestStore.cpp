@@ -15,7 +15,6 @@ class TestStore : public WindowTest
 private slots:
     // Class codes: three digits a level, a subtree as a range of codes.
     void codesParentsAndKeys();
-    void subtreeAsARange();
     void createMakesTablesIndexesAndRoot();
     void createRefusesAnExistingFile();
     void olderStoresAreBroughtUpToDate();
@@ -187,13 +186,6 @@ void TestStore::writesCheckTheRowTheyExpect()
     QCOMPARE(announced, QStringList({u"filed 1 001 a"_s, u"unfiled 1 001 a"_s, u"deleted 1  a"_s}));
     QCOMPARE(m_raw->rows(u"SELECT id, isSet, classcode FROM Korvels"_s), QStringList(u"2|0|"_s));
 
-    // A class with a keyword below it stays; an empty one goes, with its subclasses left in place.
-    QVERIFY_OK(m_store->addClass(u"001"_s, u"子"_s, {}));
-    QVERIFY_OK(m_store->fileKeyword(2, u"001001"_s, u"子"_s));
-    QCOMPARE(m_store->deleteClassIfEmpty(u"001"_s).value(), Store::ClassDeletion::NotEmpty);
-    QVERIFY_OK(m_store->unfileKeyword(2, u"001001"_s));
-    QCOMPARE(m_store->deleteClassIfEmpty(u"001"_s).value(), Store::ClassDeletion::Deleted);
-    QCOMPARE(m_raw->rows(u"SELECT code FROM KeyClass ORDER BY id"_s), QStringList({QString(), u"001001"_s}));
     // Past the last child number the store refuses another child.
     QVERIFY(m_raw->exec(u"UPDATE KeyClass SET maxnext = 999 WHERE code = ''"_s));
     QVERIFY(!m_store->addClass({}, u"多余"_s, {}).ok());
@@ -358,10 +350,8 @@ void TestStore::codesParentsAndKeys()
     QCOMPARE(ClassCode::itemKey(u"001002"_s), u"S001002"_s);
     QCOMPARE(KeyToCode(ClassCode::itemKey(QString())), QString());
     QCOMPARE(KeyToCode(u"SaSbs"_s), u"abs"_s);
-}
 
-void TestStore::subtreeAsARange()
-{
+    // A subtree is a range of codes.
     QCOMPARE(ClassCode::subtreeEnd(u"009"_s), u"00:"_s);
     QCOMPARE(ClassCode::subtreeEnd(QString()), QString());
     // Found by fuzzing: the end after U+FEFE is U+FEFF, which is no byte-order mark here.

@@ -1,11 +1,7 @@
 #include "SessionScript.h"
 #include "TestSupport.h"
-#include "store/intake/Batch.h"
 
 #include <QSignalSpy>
-#include <QThread>
-
-#include <atomic>
 
 // Several windows on one server: each is served a keyword of its own, nothing is filed twice or lost, and each
 // sees what the others change.
@@ -18,7 +14,6 @@ private slots:
     void writesCheckWhatTheOthersDid();
     void makingAFilingAgainKeepsTheKeywordShown();
     void classesAddedAtOnce();
-    void twoBatchesAtOnceStoreNoKeywordTwice();
     void deletingAllWaitsForAnotherReaderOnlyAWhile();
     void windowsSeeTheOthersChanges();
 
@@ -122,28 +117,6 @@ void TestTeam::classesAddedAtOnce()
              QStringList());
     QCOMPARE(m_raw->value(u"SELECT count(DISTINCT code) FROM KeyClass WHERE code <> ''"_s), u"60"_s);
     QCOMPARE(m_raw->value(u"SELECT maxnext FROM KeyClass WHERE code = ''"_s), u"60"_s);
-}
-
-void TestTeam::twoBatchesAtOnceStoreNoKeywordTwice()
-{
-    // Two batches that share half their keywords, in different cases, run at once with duplicates left out.
-    QCOMPARE(together(m_temp->path, 2,
-                      [](Store& store, int who) {
-                          QString text;
-                          for (int i = 0; i < 30000; ++i)
-                              text += (who == 0 ? u"Key%1\n"_s : u"KEY%1\n"_s).arg(i + who * 15000);
-                          Batch batch(store, true);
-                          TextLines lines(text);
-                          const std::atomic<bool> cancel {false};
-                          const Status done = batch.run(lines, cancel);
-                          if (!done)
-                              return done.error();
-                          return batch.counts().added + batch.counts().duplicates == 30000 ? QString()
-                                                                                           : u"lines lost"_s;
-                      }),
-             QStringList());
-    QCOMPARE(m_raw->value(u"SELECT count(*) FROM Korvels"_s), u"45000"_s);
-    QCOMPARE(m_raw->value(u"SELECT count(DISTINCT lower(keywords)) FROM Korvels"_s), u"45000"_s);
 }
 
 void TestTeam::deletingAllWaitsForAnotherReaderOnlyAWhile()

@@ -51,6 +51,15 @@ SessionScript::SessionScript(Store& store, RawDb& raw, SortingSession& session)
     QObject::connect(&m_session, &SortingSession::gridRowFound, [this](int row) { m_found = row; });
 }
 
+QStringList gridRows(const QAbstractItemModel& model, int from, int to)
+{
+    QStringList rows;
+    for (int r = from; r < to; ++r)
+        rows << model.index(r, 0).data().toString() + u'|' + model.index(r, 1).data().toString() + u'|'
+                + model.index(r, 2).data().toString();
+    return rows;
+}
+
 // "002:1,2;003:5": ids of keywords listed under the classes to file them into.
 QMap<QString, QList<qint64>> idsByClass(const QString& listing)
 {
@@ -130,49 +139,45 @@ QString SessionScript::field(const QString& name)
             return *value;
     }
     const SortingSession& s = m_session;
-    const auto joined = [](const QStringList& parts) { return parts.join(u','); };
-    if (name == u"parent"_s)
-        return s.parentCode();
-    if (name == u"sel"_s)
-        return s.selCode();
-    if (name == u"key"_s)
-        return QString::number(s.keyId());
-    if (name == u"kw"_s)
-        return s.keyword();
-    if (name == u"sugg"_s)
-        return s.suggested();
-    if (name == u"took"_s)
-        return QString::number(int(m_took));
-    if (name == u"msg"_s)
-        return m_messages.join(u'|');
-    if (name == u"shownWith"_s)
-        return QString::number(m_rowsWhenShown);
-    if (name == u"found"_s)
-        return QString::number(m_found);
-    if (name == u"list"_s || name == u"keys"_s) {
+    const auto classes = [&](bool titles) {
         QStringList parts;
         for (const ClassRow& c : s.classes())
-            parts << (name == u"list"_s ? c.title : c.qKey);
-        return joined(parts);
-    }
-    if (name == u"bulk"_s)
-        return !m_bulk
-            ? u"failed"_s
-            : u"%1/%2/%3"_s.arg(m_bulk->filed.size()).arg(m_bulk->held).arg(m_bulk->gone + m_bulk->classGone);
-    if (name == u"gridRows"_s)
-        return QString::number(s.gridModel()->dataRowCount());
-    if (name == u"grid"_s) {
-        QStringList ids;
-        for (int r = 0; r < s.gridModel()->dataRowCount(); ++r)
-            ids << s.gridModel()->index(r, 0).data().toString();
-        return joined(ids);
-    }
-    if (name == u"rows"_s)
-        return m_raw.value(u"SELECT count(*) FROM Korvels"_s);
-    if (name == u"filed"_s)
-        return m_raw.value(u"SELECT count(*) FROM Korvels WHERE isSet = 1"_s);
-    if (name == u"codes"_s)
-        return joined(m_raw.rows(u"SELECT code FROM KeyClass WHERE code <> '' ORDER BY code"_s));
+            parts << (titles ? c.title : c.qKey);
+        return parts.join(u',');
+    };
+    const std::map<QString, std::function<QString()>> fields = {
+        {u"parent"_s, [&] { return s.parentCode(); }},
+        {u"sel"_s, [&] { return s.selCode(); }},
+        {u"key"_s, [&] { return QString::number(s.keyId()); }},
+        {u"kw"_s, [&] { return s.keyword(); }},
+        {u"sugg"_s, [&] { return s.suggested(); }},
+        {u"took"_s, [&] { return QString::number(int(m_took)); }},
+        {u"msg"_s, [&] { return m_messages.join(u'|'); }},
+        {u"shownWith"_s, [&] { return QString::number(m_rowsWhenShown); }},
+        {u"found"_s, [&] { return QString::number(m_found); }},
+        {u"list"_s, [&] { return classes(true); }},
+        {u"keys"_s, [&] { return classes(false); }},
+        {u"bulk"_s,
+         [&] {
+             return !m_bulk
+                 ? u"failed"_s
+                 : u"%1/%2/%3"_s.arg(m_bulk->filed.size()).arg(m_bulk->held).arg(m_bulk->gone + m_bulk->classGone);
+         }},
+        {u"gridRows"_s, [&] { return QString::number(s.gridModel()->dataRowCount()); }},
+        {u"grid"_s,
+         [&] {
+             QStringList ids;
+             for (const QString& row : gridRows(*s.gridModel(), 0, s.gridModel()->dataRowCount()))
+                 ids << row.section(u'|', 0, 0);
+             return ids.join(u',');
+         }},
+        {u"rows"_s, [&] { return m_raw.value(u"SELECT count(*) FROM Korvels"_s); }},
+        {u"filed"_s, [&] { return m_raw.value(u"SELECT count(*) FROM Korvels WHERE isSet = 1"_s); }},
+        {u"codes"_s,
+         [&] { return m_raw.rows(u"SELECT code FROM KeyClass WHERE code <> '' ORDER BY code"_s).join(u','); }},
+    };
+    if (const auto found = fields.find(name); found != fields.end())
+        return found->second();
     if (name.startsWith(u"row"_s)) {
         const QStringList row
             = m_raw.rows(u"SELECT isSet, classcode, classname FROM Korvels WHERE id = ?"_s, {name.mid(3).toLongLong()});

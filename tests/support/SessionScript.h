@@ -3,6 +3,8 @@
 #include "StoreSupport.h"
 #include "session/SortingSession.h"
 
+#include <QAbstractItemModel>
+
 #include <functional>
 #include <optional>
 
@@ -33,6 +35,9 @@ private:
     bool m_took = false;
     std::optional<BulkFiling> m_bulk;
 };
+
+// The rows from..to of a grid, their cells joined by '|'.
+QStringList gridRows(const QAbstractItemModel& model, int from, int to);
 
 // Classes for scripts: 001 数码 (1) with 001001 手机 (a) and 001002 电脑 (b), which has 001002001 笔记本 (n);
 // 002 汽车 (2); 003 美食 (a); 004 健康 (2, as 002); 005 旅游 (5), whose one child was deleted. Keywords as

@@ -83,25 +83,6 @@ void WindowTest::takeBack(int row)
                       grid()->visualRect(grid()->model()->index(row, 2)).center());
 }
 
-QStringList WindowTest::gridRows(int from, int to) const
-{
-    QStringList rows;
-    const QAbstractItemModel* model = m_window->session().gridModel();
-    for (int r = from; r < to; ++r)
-        rows << QStringList({model->index(r, 0).data().toString(), model->index(r, 1).data().toString(),
-                             model->index(r, 2).data().toString()})
-                    .join(u'|');
-    return rows;
-}
-
-QStringList WindowTest::gridIds() const
-{
-    QStringList ids;
-    for (int r = 0; r < m_window->session().gridModel()->dataRowCount(); ++r)
-        ids << m_window->session().gridModel()->index(r, 0).data().toString();
-    return ids;
-}
-
 void WindowTest::type(const QString& text)
 {
     for (QChar c : text) {

@@ -82,9 +82,6 @@ protected:
     void rightClickList();
     // A right-click on a row of the grid: its keyword is taken back.
     void takeBack(int row);
-    // The grid's rows from..to, their cells joined by '|'; the ids alone of every row.
-    QStringList gridRows(int from, int to) const;
-    QStringList gridIds() const;
     // Types each character as one key press on the current-keyword box.
     void type(const QString& text);
     QStringList messages() { return m_messages->texts(); }

@@ -64,6 +64,8 @@ QStringList trainingSet()
 void TestBulkAccept::init()
 {
     WindowTest::init();
+    if (QTest::currentTestFailed())
+        return;
     QVERIFY(fillScriptStore(*m_store, *m_raw, trainingSet()));
 }
 

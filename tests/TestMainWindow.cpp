@@ -37,6 +37,8 @@ private:
 void TestMainWindow::init()
 {
     WindowTest::init();
+    if (QTest::currentTestFailed())
+        return;
     m_dialogs.clear();
     Modal::setDriver([this](QDialog& d) {
         m_dialogs << d.objectName();

@@ -26,6 +26,8 @@ private:
 void TestRuleWindows::init()
 {
     WindowTest::init();
+    if (QTest::currentTestFailed())
+        return;
     addClasses({{{}, u"手机"_s, u"1"_s}, {{}, u"美食"_s, u"2"_s}, {u"002"_s, u"火锅"_s, u"h"_s}});
     QVERIFY_OK(m_store->insertKeywords(
         {u"华为手机"_s, u"手机壳"_s, u"iPhone 15"_s, u"重庆火锅"_s, u"火锅 奶茶"_s, u"奶茶店"_s}));

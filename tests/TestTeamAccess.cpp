@@ -39,6 +39,8 @@ void TestTeamAccess::init()
     if (!TestEngine::onServer())
         QSKIP("a team works on a PostgreSQL server");
     WindowTest::init();
+    if (QTest::currentTestFailed())
+        return;
     // Slow changes of keyword rows, for the tests that act in the middle of one (they make the trigger).
     QVERIFY(m_raw->exec(u"CREATE FUNCTION slow() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN"
                         u" PERFORM pg_sleep(0.3); RETURN NEW; END $$"_s));

@@ -67,6 +67,7 @@ class WindowTest : public QObject
     Q_OBJECT
 protected slots:
     virtual void initTestCase();
+    // A store for the test; a derived init that uses it goes on only when this did not fail.
     virtual void init();
     virtual void cleanup();
 

@@ -25,6 +25,7 @@ private slots:
     void delimiterByConsistency_data();
     void delimiterByConsistency();
     void workbooks();
+    void importsFilesOfEveryKind();
     void filesOfEveryShape_data();
     void filesOfEveryShape();
     void ownExportsComeBack_data();
@@ -201,6 +202,21 @@ void TestFiles::workbooks()
     QVERIFY(RawDb(m_store->path).exec(u"INSERT INTO ClassCounts(classcode, n) VALUES ('001', 1048576)"_s));
     QVERIFY(!Export::writeSubtree(**opened, u"001"_s, m_dir.filePath(u"big.xlsx"_s), Export::Format::Xlsx).ok());
     QVERIFY(!QFile::exists(m_dir.filePath(u"big.xlsx"_s)));
+}
+
+void TestFiles::importsFilesOfEveryKind()
+{
+    QStringEncoder gb18030("GB18030");
+    const QString text = write(u"list.txt"_s, "关键词\n手机\n\n电脑\r\nPhone\n");
+    const QString csv = write(u"planner.csv"_s, "keyword,id\nPHONE,1\n\"平板, 电脑\",2\n");
+    const QString guessed = write(u"gb.txt"_s, gb18030.encode(u"火锅\n手机"_s));
+    ProgramRun run = korvel({u"import"_s, text, csv, u"--skip-header"_s});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, u"added 4 keywords, 1 duplicates left out\n"_s);
+    // An encoding a file does not tell is given; duplicates kept when asked.
+    run = korvel({u"import"_s, guessed, u"--encoding"_s, u"GB18030"_s, u"--keep-duplicates"_s});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(keywords(), QStringList({u"手机"_s, u"电脑"_s, u"Phone"_s, u"平板, 电脑"_s, u"火锅"_s, u"手机"_s}));
 }
 
 void TestFiles::filesOfEveryShape_data()

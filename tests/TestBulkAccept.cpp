@@ -206,28 +206,22 @@ void TestBulkAccept::window()
 
 void TestBulkAccept::command_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("says");
-    QTest::addColumn<int>("filed");
-    // The arguments as typed, split at spaces.
-    const auto row = [](const char* name, const QString& arguments, int status, const QString& says, int filed) {
-        QTest::newRow(name) << arguments.split(u' ') << status << says << filed;
-    };
+    commandColumns();
     const QString deeper = u"; 10 suggested for classes with classes below them left unsorted (see --class)\n"_s;
-    row("apply", u"--apply"_s, 0, u"filed 20 keywords suggested at confidence 0.90 or above"_s + deeper, 185);
-    row("apply below a class", u"--class 001 --apply --min-confidence 0.95"_s, 0,
-        u"filed 10 keywords suggested at confidence 0.95 or above\n"_s, 175);
-    row("listed", u"--class 001 --min-confidence 0.9"_s, 0, u"201\t001001\t"_s, 165);
-    row("as JSON", u"--json --min-confidence 0.9"_s, 0, u"["_s, 165);
-    row("nothing filed yet", u"--unfile"_s, 2,
-        u"korvel: nothing is filed yet: suggestions learn from filed keywords\n"_s, 0);
-    row("nothing filed at the level", u"--class 001002"_s, 2, u"korvel: nothing is filed yet below 001002\n"_s, 165);
-    row("no classes", u"--class 002"_s, 2, u"korvel: there are no classes below 002\n"_s, 165);
-    row("no such class", u"--class 009"_s, 2, u"korvel: there is no class with the code 009\n"_s, 165);
-    row("confidence out of range", u"--min-confidence 1.5"_s, 2,
-        u"korvel: --min-confidence takes a number from 0 to 1\n"_s, 165);
-    row("apply as JSON", u"--apply --json"_s, 2, u"korvel: --apply"_s, 165);
+    commandRow("apply", u"--apply"_s, 0, u"filed 20 keywords suggested at confidence 0.90 or above"_s + deeper, 185);
+    commandRow("apply below a class", u"--class 001 --apply --min-confidence 0.95"_s, 0,
+               u"filed 10 keywords suggested at confidence 0.95 or above\n"_s, 175);
+    commandRow("listed", u"--class 001 --min-confidence 0.9"_s, 0, u"201\t001001\t"_s, 165);
+    commandRow("as JSON", u"--json --min-confidence 0.9"_s, 0, u"["_s, 165);
+    commandRow("nothing filed yet", u"--unfile"_s, 2,
+               u"korvel: nothing is filed yet: suggestions learn from filed keywords\n"_s, 0);
+    commandRow("nothing filed at the level", u"--class 001002"_s, 2, u"korvel: nothing is filed yet below 001002\n"_s,
+               165);
+    commandRow("no classes", u"--class 002"_s, 2, u"korvel: there are no classes below 002\n"_s, 165);
+    commandRow("no such class", u"--class 009"_s, 2, u"korvel: there is no class with the code 009\n"_s, 165);
+    commandRow("confidence out of range", u"--min-confidence 1.5"_s, 2,
+               u"korvel: --min-confidence takes a number from 0 to 1\n"_s, 165);
+    commandRow("apply as JSON", u"--apply --json"_s, 2, u"korvel: --apply"_s, 165);
 }
 
 void TestBulkAccept::command()

@@ -245,26 +245,20 @@ void TestRules::olderStoreGetsSavedRules()
 
 void TestRules::ruleCommand_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("says");
-    QTest::addColumn<int>("filed");
-    // The arguments as typed, split at spaces.
-    const auto row = [](const char* name, const QString& arguments, int status, const QString& says, int filed) {
-        QTest::newRow(name) << arguments.split(u' ') << status << says << filed;
-    };
-    row("dry run", u"rule --class 001 --all 手机 --dry-run"_s, 0, u"3 unsorted keywords match\n"_s, 0);
-    row("filing", u"rule --class 001 --any 手机 --none 壳 --max-length 4"_s, 0, u"filed 2 keywords into 001 数码\n"_s,
-        2);
-    row("regex", u"rule --class 002 --regex ^火锅"_s, 0, u"filed 1 keywords into 002 美食\n"_s, 1);
-    row("bad regex", u"rule --class 001 --regex (手机"_s, 2,
-        u"korvel: bad --regex at character 4: missing closing parenthesis\n"_s, 0);
-    row("no such class", u"rule --class 009 --all 手机"_s, 2, u"korvel: there is no class with the code 009\n"_s, 0);
-    row("no condition", u"rule --class 001"_s, 2, u"korvel: a rule needs at least one of"_s, 0);
-    row("no class", u"rule --all 手机"_s, 2, u"korvel: rule needs --class CODE"_s, 0);
-    row("a length that is no number", u"rule --class 001 --min-length two"_s, 2,
-        u"korvel: --min-length takes a number from 0\n"_s, 0);
-    row("an option of another command", u"terms --all 手机"_s, 2, u"korvel: --all goes with rule"_s, 0);
+    commandColumns();
+    commandRow("dry run", u"rule --class 001 --all 手机 --dry-run"_s, 0, u"3 unsorted keywords match\n"_s, 0);
+    commandRow("filing", u"rule --class 001 --any 手机 --none 壳 --max-length 4"_s, 0,
+               u"filed 2 keywords into 001 数码\n"_s, 2);
+    commandRow("regex", u"rule --class 002 --regex ^火锅"_s, 0, u"filed 1 keywords into 002 美食\n"_s, 1);
+    commandRow("bad regex", u"rule --class 001 --regex (手机"_s, 2,
+               u"korvel: bad --regex at character 4: missing closing parenthesis\n"_s, 0);
+    commandRow("no such class", u"rule --class 009 --all 手机"_s, 2, u"korvel: there is no class with the code 009\n"_s,
+               0);
+    commandRow("no condition", u"rule --class 001"_s, 2, u"korvel: a rule needs at least one of"_s, 0);
+    commandRow("no class", u"rule --all 手机"_s, 2, u"korvel: rule needs --class CODE"_s, 0);
+    commandRow("a length that is no number", u"rule --class 001 --min-length two"_s, 2,
+               u"korvel: --min-length takes a number from 0\n"_s, 0);
+    commandRow("an option of another command", u"terms --all 手机"_s, 2, u"korvel: --all goes with rule"_s, 0);
 }
 
 void TestRules::ruleCommand()

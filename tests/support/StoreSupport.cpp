@@ -242,3 +242,16 @@ ProgramRun runProgram(const QString& program, const QStringList& arguments)
     }
     return run;
 }
+
+void commandColumns()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+    QTest::addColumn<int>("filed");
+}
+
+void commandRow(const char* name, const QString& arguments, int status, const QString& says, int filed)
+{
+    QTest::newRow(name) << arguments.split(u' ') << status << says << filed;
+}

@@ -70,6 +70,11 @@ struct ProgramRun
 };
 ProgramRun runProgram(const QString& program, const QStringList& arguments);
 
+// A table of command lines: each row's arguments as typed (split at spaces), the exit status, the start of what
+// the program says, and how many keywords are filed after it.
+void commandColumns();
+void commandRow(const char* name, const QString& arguments, int status, const QString& says, int filed);
+
 // A fresh store of the engine under test: a file in its own temporary folder, or a schema of its own, made by
 // the owner and granted to the operator, whom path names.
 struct TempStore

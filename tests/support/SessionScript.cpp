@@ -167,8 +167,8 @@ QString SessionScript::field(const QString& name)
         {u"grid"_s,
          [&] {
              QStringList ids;
-             for (const QString& row : gridRows(*s.gridModel(), 0, s.gridModel()->dataRowCount()))
-                 ids << row.section(u'|', 0, 0);
+             for (int r = 0; r < s.gridModel()->dataRowCount(); ++r)
+                 ids << s.gridModel()->index(r, 0).data().toString();
              return ids.join(u',');
          }},
         {u"rows"_s, [&] { return m_raw.value(u"SELECT count(*) FROM Korvels"_s); }},

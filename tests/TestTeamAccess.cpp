@@ -193,7 +193,12 @@ void TestTeamAccess::storesKeepToTheirOwn()
     QCOMPARE(sql(u"SELECT n FROM ClassCounts WHERE classcode = '001'"_s), u"2"_s);
     QCOMPARE(there.value(u"SELECT count(*) FROM ClassCounts"_s), u"0"_s);
     QCOMPARE(owner.value(u"SELECT count(*) FROM %1.ClassCounts"_s.arg(planted)), u"0"_s);
-    QCOMPARE(heardElsewhere.size(), 0);
+    // A class added by another window on that store, announced after the filing: once it is heard there, the
+    // filing would have been heard before it.
+    auto otherWindow = openStore(elsewhere.path);
+    QVERIFY_OK((*otherWindow)->addClass({}, u"乙"_s, u"2"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(!heardElsewhere.isEmpty() && heardElsewhere.last().at(0).toBool(), 10000);
+    QCOMPARE(heardElsewhere.size(), 1);
     QVERIFY(owner.exec(u"DROP SCHEMA %1 CASCADE"_s.arg(planted)));
 }
 
